@@ -1,0 +1,37 @@
+#include "support/capture.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace qeltest {
+
+StderrCapture::StderrCapture() {
+    std::fflush(stderr);
+    char name[] = "/tmp/qel-stderr-XXXXXX";
+    file_ = mkstemp(name);
+    if (file_ < 0) return;
+    unlink(name);
+    saved_ = dup(2);
+    dup2(file_, 2);
+}
+
+StderrCapture::~StderrCapture() { stop(); }
+
+std::string StderrCapture::stop() {
+    if (saved_ < 0) return text_;
+    std::fflush(stderr);
+    dup2(saved_, 2);
+    close(saved_);
+    saved_ = -1;
+    off_t end = lseek(file_, 0, SEEK_END);
+    if (end > 0) {
+        text_.resize(static_cast<size_t>(end));
+        if (pread(file_, text_.data(), text_.size(), 0) != end) text_.clear();
+    }
+    close(file_);
+    file_ = -1;
+    return text_;
+}
+
+}  // namespace qeltest
