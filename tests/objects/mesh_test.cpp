@@ -85,7 +85,9 @@ TEST(TriangularMesh, NormalsFollowTheReversedConvention) {
     MeshPtr m = make_mesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
     ASSERT_EQ(QEL_ComputeTriangleNormals(m.get()), 0);
     expect_near3(m->triangleNormals[0], {0, 0, -1}, 0);
+    qeltest::StderrCapture capture;
     ASSERT_EQ(QEL_BuildVertexTriangleTable(m.get(), 4), 0);
+    EXPECT_EQ(capture.stop(), "vertex triangles max = 1 (<4)\n");
     ASSERT_EQ(QEL_ComputeVertexNormals(m.get()), 0);
     for (int v = 0; v < 3; ++v) expect_near3(m->vertexNormals[v], {0, 0, 1}, 0);
 
@@ -123,7 +125,9 @@ TEST(TriangularMesh, TriangleNormalsMatchMinusTheUsualNormal) {
 TEST(TriangularMesh, VertexNormalsPointOutOfAClosedCounterClockwiseSurface) {
     MeshPtr m = tetrahedron();
     ASSERT_EQ(QEL_ComputeTriangleNormals(m.get()), 0);
+    qeltest::StderrCapture capture;
     ASSERT_EQ(QEL_BuildVertexTriangleTable(m.get(), 6), 0);
+    EXPECT_EQ(capture.stop(), "vertex triangles max = 3 (<6)\n");
     ASSERT_EQ(QEL_ComputeVertexNormals(m.get()), 0);
     const double centroid[3] = {0.25, 0.25, 0.25};
     for (int v = 0; v < 4; ++v) {
