@@ -153,14 +153,14 @@ TEST(NeighborhoodKernel, FixedOrders) {
 
 TEST(CubicKernel, ShellsInScanOrder) {
     EXPECT_EQ(QEL_NewCubicKernel(1), nullptr);
-    EXPECT_EQ(QEL_NewCubicKernel(2), nullptr);
     EXPECT_EQ(QEL_NewCubicKernel(0), nullptr);
     EXPECT_EQ(QEL_NewCubicKernel(-5), nullptr);
     EXPECT_EQ(QEL_NewCubicKernel(std::numeric_limits<int>::max()), nullptr);
     struct Case {
         int size, half;
     };
-    for (const Case& c : {Case{3, 1}, Case{4, 2}, Case{5, 2}, Case{9, 4}}) {
+    // An even size counts as the next odd one, so 2 is the 3 x 3 x 3 cube.
+    for (const Case& c : {Case{2, 1}, Case{3, 1}, Case{4, 2}, Case{5, 2}, Case{9, 4}}) {
         SCOPED_TRACE(c.size);
         KernelPtr k(QEL_NewCubicKernel(c.size));
         ASSERT_TRUE(k);
