@@ -144,7 +144,7 @@ void QEL_ConvertVoxelArray(int count, const void* src, void* dst, int srcUnit, i
 
 int QEL_ConvertVoxelUnit(QelRawVolumeData* vol, int channel, int newUnit, const QelValueRange* srcRange,
                          const QelValueRange* dstRange, int map) {
-    if (!map_is_usable(map, srcRange, dstRange) || !qel::has_channel(vol, channel) || !vol->slices) return -1;
+    if (!qel::has_channel(vol, channel) || !vol->slices) return -1;
     const int oldUnit = vol->unit[channel];
     if (!conversion_allowed(map, srcRange, dstRange, vol->attribute[channel], oldUnit, newUnit)) return -1;
     const int nx = vol->size->nx, ny = vol->size->ny, nz = vol->size->nz;
