@@ -9,7 +9,9 @@
 #include <limits>
 #include <optional>
 
+#include "volume/qel_channel_list.hpp"
 #include "volume/qel_checked.hpp"
+#include "volume/qel_record_ops.hpp"
 
 static_assert(std::endian::native == std::endian::little,
               "board words and channel blocks are little-endian, copied without swapping");
@@ -31,20 +33,20 @@ int32_t get_word(const Bytes* board, int64_t offset) {
     return value;
 }
 
-void copy_block(void* dst, const void* src, int64_t bytes) {
-    // An invalid unit's channel has no bytes and possibly no block.
-    if (bytes > 0) std::memcpy(dst, src, static_cast<size_t>(bytes));
-}
-
 // Element count of one channel; every dimension >= 1 and the product fits an int.
 std::optional<int64_t> element_count(const int* dims, int ndims) {
     if (ndims == 3) return qel::checked_voxels({dims[0], dims[1], dims[2]});
     return qel::checked_voxels({dims[0], dims[1]});
 }
 
-// Bytes of one channel block; an invalid unit has none.
-std::optional<int64_t> block_bytes(int unit, int64_t elements) {
-    return qel::checked_product({QEL_GetVoxelUnitSize(unit), elements});
+// The receiving record builds a row table per channel (ny * nz rows of a volume, height
+// rows of an image), also for a channel of an invalid unit, which carries no data. A board
+// must hold at least one byte per row in all, so that a few header bytes cannot demand
+// gigabytes of row pointers. Boards whose units are all valid always do: each of their
+// channels carries at least one byte per row.
+bool rows_covered(const int* dims, int ndims, int64_t channels, uint64_t available) {
+    const int64_t rows = ndims == 3 ? int64_t{dims[1]} * dims[2] : int64_t{dims[1]};
+    return static_cast<uint64_t>(rows * channels) <= available;
 }
 
 // The channels that a multi-channel payload carries, whether they come from a record
@@ -67,7 +69,7 @@ std::optional<int64_t> multi_payload_size(const ChannelSet& set) {
     int64_t total = multi_header_bytes(set.ndims, set.count);
     if (total > kMaxPayload) return std::nullopt;
     for (int c = 0; c < set.count; ++c) {
-        auto bytes = block_bytes(set.units[c], *elements);
+        auto bytes = qel::channel_bytes(*elements, set.units[c]);
         if (!bytes) return std::nullopt;
         total += *bytes;  // both terms are <= 2^34 here: no overflow
         if (total > kMaxPayload) return std::nullopt;
@@ -87,8 +89,8 @@ int multi_pack(const ChannelSet& set, void* const* blocks, void* board) {
     for (int c = 0; c < set.count; ++c, offset += 4) put_word(out, offset, set.attributes[c]);
     const int64_t elements = *element_count(set.dims, set.ndims);
     for (int c = 0; c < set.count; ++c) {
-        const int64_t bytes = *block_bytes(set.units[c], elements);
-        copy_block(out + offset, blocks[c], bytes);
+        const int64_t bytes = *qel::channel_bytes(elements, set.units[c]);
+        qel::copy_bytes(out + offset, blocks[c], bytes);
         offset += bytes;
     }
     return 0;
@@ -122,7 +124,8 @@ bool read_multi_header(const void* board, size_t boardSize, int ndims, BoardChan
     out->set.attributes = out->attributes;
     out->data_offset = offset;
     auto total = multi_payload_size(out->set);
-    return total && static_cast<uint64_t>(*total) <= available;
+    return total && static_cast<uint64_t>(*total) <= available &&
+           rows_covered(out->set.dims, ndims, out->set.count, available);
 }
 
 // Copies the channel blocks of a checked board into a record's zero-filled blocks.
@@ -131,8 +134,8 @@ void multi_copy_in(const BoardChannels& header, const void* board, void* const* 
     const int64_t elements = *element_count(header.set.dims, header.set.ndims);
     int64_t offset = header.data_offset;
     for (int c = 0; c < header.set.count; ++c) {
-        const int64_t bytes = *block_bytes(header.units[c], elements);
-        copy_block(blocks[c], in + offset, bytes);
+        const int64_t bytes = *qel::channel_bytes(elements, header.units[c]);
+        qel::copy_bytes(blocks[c], in + offset, bytes);
         offset += bytes;
     }
 }
@@ -152,7 +155,7 @@ int64_t single_header_bytes(int ndims) { return 4 * (ndims + 2); }
 bool size_single(SingleChannel* ch) {
     auto elements = element_count(ch->dims, ch->ndims);
     if (!elements) return false;
-    auto bytes = block_bytes(ch->unit, *elements);
+    auto bytes = qel::channel_bytes(*elements, ch->unit);
     if (!bytes || *bytes > kMaxPayload - single_header_bytes(ch->ndims)) return false;
     ch->bytes = *bytes;
     return true;
@@ -170,7 +173,7 @@ int single_pack(SingleChannel ch, const void* block, void* board) {
     for (int d = 0; d < ch.ndims; ++d, offset += 4) put_word(out, offset, ch.dims[d]);
     put_word(out, offset, ch.unit);
     put_word(out, offset + 4, ch.attribute);
-    copy_block(out + offset + 8, block, ch.bytes);
+    qel::copy_bytes(out + offset + 8, block, ch.bytes);
     return 0;
 }
 
@@ -186,7 +189,8 @@ bool read_single_header(const void* board, size_t boardSize, int ndims, SingleCh
     ch->unit = get_word(in, offset);
     ch->attribute = get_word(in, offset + 4);
     return size_single(ch) &&
-           static_cast<uint64_t>(single_header_bytes(ndims) + ch->bytes) <= available;
+           static_cast<uint64_t>(single_header_bytes(ndims) + ch->bytes) <= available &&
+           rows_covered(ch->dims, ndims, 1, available);
 }
 
 const void* single_block(const void* board, int ndims) {
@@ -258,7 +262,7 @@ QelRawVolumeData* QELipc_UnpackSingleChannel(const void* board, size_t boardSize
     const QelSize3i dims{ch.dims[0], ch.dims[1], ch.dims[2]};
     QelRawVolumeData* volume = QEL_NewSingleChannelRawVolumeData(&dims, ch.unit, ch.attribute);
     if (!volume) return nullptr;
-    copy_block(volume->data[0], single_block(board, 3), ch.bytes);
+    qel::copy_bytes(volume->data[0], single_block(board, 3), ch.bytes);
     return volume;
 }
 
@@ -271,8 +275,9 @@ int QELipc_UnpackSingleChannelInto(QelRawVolumeData* volume, int channelIndex, c
     if (ch.dims[0] != size.nx || ch.dims[1] != size.ny || ch.dims[2] != size.nz) return -1;
     void*** slices = QEL_NewTypedArray3D(size.nx, size.ny, size.nz, ch.unit);
     if (!slices) return -1;
-    void* block = QEL_GetTypedArray3DBase(slices, ch.unit);
-    copy_block(block, single_block(board, 3), ch.bytes);
+    // The record keeps a real block for every unit, an invalid one included.
+    void* block = qel::RecordTraits<QelRawVolumeData>::base(slices);
+    qel::copy_bytes(block, single_block(board, 3), ch.bytes);
     // Nothing of the volume has changed up to here, so every refusal above leaves it whole.
     QEL_DeleteTypedArray3D(volume->slices[channelIndex], size.nx, size.ny, size.nz,
                            volume->unit[channelIndex]);
@@ -320,6 +325,6 @@ QelRawImageData* QELipc_UnpackSingleImageChannel(const void* board, size_t board
     const QelSize2i size{ch.dims[0], ch.dims[1]};
     QelRawImageData* image = QEL_NewSingleChannelRawImageData(&size, ch.unit, ch.attribute);
     if (!image) return nullptr;
-    copy_block(image->data[0], single_block(board, 2), ch.bytes);
+    qel::copy_bytes(image->data[0], single_block(board, 2), ch.bytes);
     return image;
 }

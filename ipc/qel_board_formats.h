@@ -14,7 +14,9 @@
 //
 // Unpackers are given the board's real byte count and never read past it: a header whose
 // dimensions or channel count are <= 0, whose channel count exceeds 256, whose element
-// count exceeds an int, or whose payload is larger than the board is refused.
+// count exceeds an int, or whose payload is larger than the board is refused. Channels of
+// an invalid unit carry no data but still get row tables, so the board must also hold at
+// least one byte per row that the new record builds (channels x ny x nz, channels x height).
 #pragma once
 #include <cstddef>
 

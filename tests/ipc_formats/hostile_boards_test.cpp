@@ -118,6 +118,9 @@ TEST(HostileBoards, BadWholeVolumeHeadersAreRefused) {
         {"a gigabyte promised, header given", volume_board(1000, 1000, 1000, 1, {0}, 0)},
         {"channel bytes past 32 bits", volume_board(1290, 1290, 1290, 1, {7}, 64)},
         {"second channel's data missing", volume_board(4, 4, 4, 2, {0, 6}, 64 + 255)},
+        // Invalid units carry no data, but the record still builds a row table per channel.
+        {"invalid unit, 2^31 rows", volume_board(1, 46340, 46340, 1, {99}, 64)},
+        {"invalid units, rows beyond the board", volume_board(1, 8, 8, 2, {-1, 8}, 0)},
     };
     for (const auto& k : cases) EXPECT_FALSE(unpacks(Layout::Volume, k.board)) << k.what;
     EXPECT_FALSE(QELipc_UnpackRawVolumeData(nullptr, 100));
@@ -138,6 +141,7 @@ TEST(HostileBoards, BadImageHeadersAreRefused) {
         {"pixel count past 32 bits", image_board(65536, 65536, 1, {0}, 64)},
         {"channel bytes past 32 bits", image_board(46340, 46340, 1, {7}, 64)},
         {"data one byte short", image_board(4, 4, 1, {2}, 31)},
+        {"invalid unit, 2^30 rows", image_board(1, 1 << 30, 1, {-4}, 64)},
     };
     for (const auto& k : cases) EXPECT_FALSE(unpacks(Layout::Image, k.board)) << k.what;
     EXPECT_FALSE(QELipc_UnpackRawImageData(nullptr, 100));
@@ -159,6 +163,8 @@ TEST(HostileBoards, BadSingleChannelHeadersAreRefused) {
         {"height -5", Layout::ImageChannel, channel_board({1, -5}, 0, 8)},
         {"pixels past 32 bits", Layout::ImageChannel, channel_board({INT_MAX, 2}, 0, 8)},
         {"block short", Layout::ImageChannel, channel_board({3, 3}, 3, 17)},
+        {"invalid unit, 2^30 rows", Layout::Channel, channel_board({1, 1 << 15, 1 << 15}, 8, 0)},
+        {"invalid unit, 2^30 rows", Layout::ImageChannel, channel_board({1, 1 << 30}, -1, 0)},
     };
     for (const auto& k : cases) EXPECT_FALSE(unpacks(k.layout, k.board)) << k.what;
     EXPECT_FALSE(QELipc_UnpackSingleChannel(nullptr, 100));
