@@ -78,8 +78,7 @@ void QEL_ClipBoxToRawVolumeData(QelBox3i* box, const QelRawVolumeData* vol) {
 }
 
 void*** QEL_GetChannelArrayOfRawVolumeData(const QelRawVolumeData* vol, int channel) {
-    return static_cast<void***>(
-        QEL_GetChannelTable(reinterpret_cast<void**>(vol->slices), vol->unit[channel], channel));
+    return vol->slices[channel];
 }
 
 void** QEL_GetSliceOfRawVolumeData(const QelRawVolumeData* vol, int channel, int z) {
