@@ -512,31 +512,35 @@ TEST_F(Dialogs, ADialogNeverEndsTheProgramsLoop) {
 }
 
 TEST_F(Dialogs, AProgramQuitDuringADialogEndsTheProgramsLoopAfterIt) {
-    char buffer[QELGTK_VALUE_BUFFER_SIZE] = "5";
-    int result = 0;
-    bool returned = false;
+    struct State {
+        char buffer[QELGTK_VALUE_BUFFER_SIZE] = "5";
+        int result = 0;
+        bool quit_while_open = false;
+        bool guard_fired = false;
+    } st;
     DialogDriver driver({qeltest::press("get value", "OK", type_into_entry("6"), 150)});
-    std::pair<char*, int*> args_{buffer, &result};
     g_timeout_add(10, [](gpointer p) -> gboolean {
-        auto* args = static_cast<std::pair<char*, int*>*>(p);
+        auto* s = static_cast<State*>(p);
         // The program quits from a timer while the dialog is open.
-        g_timeout_add(50, [](gpointer) -> gboolean {
+        g_timeout_add(50, [](gpointer q) -> gboolean {
+            static_cast<State*>(q)->quit_while_open = qeltest::find_window("get value") != nullptr;
             gtk_main_quit();
             return G_SOURCE_REMOVE;
-        }, nullptr);
-        *args->second = QELgtk_GetValue("label", args->first);
+        }, s);
+        s->result = QELgtk_GetValue("label", s->buffer);
         return G_SOURCE_REMOVE;
-    }, &args_);
-    guint guard = g_timeout_add(30000, [](gpointer) -> gboolean {
+    }, &st);
+    const guint guard = g_timeout_add(30000, [](gpointer p) -> gboolean {
+        static_cast<State*>(p)->guard_fired = true;
         gtk_main_quit();
         return G_SOURCE_REMOVE;
-    }, nullptr);
+    }, &st);
     gtk_main();
-    returned = true;
-    g_source_remove(guard);
-    EXPECT_TRUE(returned);
-    EXPECT_EQ(result, QELGTK_OK);  // the dialog was answered, not cut short
-    EXPECT_STREQ(buffer, "6");
+    if (!st.guard_fired) g_source_remove(guard);
+    EXPECT_FALSE(st.guard_fired);
+    EXPECT_TRUE(st.quit_while_open);
+    EXPECT_EQ(st.result, QELGTK_OK);  // the dialog was answered, not cut short
+    EXPECT_STREQ(st.buffer, "6");
     expect_all_answered(driver);
     expect_gone("get value");
 }
