@@ -1,0 +1,113 @@
+// Test helpers for the border, crop, flip and copy tests: random multi-unit volumes and
+// images and element access by raw bits, so that every unit compares bit for bit.
+#pragma once
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "volume/qel_image.h"
+#include "volume/qel_volume.h"
+
+namespace padtest {
+
+// Element widths of units 0..7, written out here so that the tests do not lean on the
+// library's own table.
+inline int width_of(int unit) {
+    static const int widths[8] = {1, 1, 2, 2, 4, 4, 4, 8};
+    return widths[unit];
+}
+
+struct VolumeDeleter {
+    void operator()(QelRawVolumeData* v) const { QEL_DeleteRawVolumeData(v); }
+};
+struct ImageDeleter {
+    void operator()(QelRawImageData* i) const { QEL_DeleteRawImageData(i); }
+};
+using Volume = std::unique_ptr<QelRawVolumeData, VolumeDeleter>;
+using Image = std::unique_ptr<QelRawImageData, ImageDeleter>;
+
+// A volume whose every byte is random (NaN and other odd float patterns included).
+inline Volume random_volume(int nx, int ny, int nz, const std::vector<int>& units,
+                            const std::vector<int>& attributes, uint32_t seed) {
+    QelSize4i size{nx, ny, nz, static_cast<int>(units.size())};
+    Volume v(QEL_NewRawVolumeData(&size, units.data(), attributes.data()));
+    if (!v) return v;
+    std::mt19937 rng(seed);
+    for (size_t c = 0; c < units.size(); ++c) {
+        auto* p = static_cast<unsigned char*>(v->data[c]);
+        const size_t bytes = size_t(nx) * ny * nz * width_of(units[c]);
+        for (size_t i = 0; i < bytes; ++i) p[i] = static_cast<unsigned char>(rng());
+    }
+    return v;
+}
+
+inline Volume filled_volume(int nx, int ny, int nz, int unit, unsigned char byte) {
+    QelSize3i dims{nx, ny, nz};
+    Volume v(QEL_NewSingleChannelRawVolumeData(&dims, unit, 0));
+    if (v) std::memset(v->data[0], byte, size_t(nx) * ny * nz * width_of(unit));
+    return v;
+}
+
+inline Image random_image(int w, int h, const std::vector<int>& units, uint32_t seed) {
+    QelSize3i size{w, h, static_cast<int>(units.size())};
+    std::vector<int> attributes(units.size(), 0);
+    Image im(QEL_NewRawImageData(&size, units.data(), attributes.data()));
+    if (!im) return im;
+    std::mt19937 rng(seed);
+    for (size_t c = 0; c < units.size(); ++c) {
+        auto* p = static_cast<unsigned char*>(im->data[c]);
+        for (size_t i = 0; i < size_t(w) * h * width_of(units[c]); ++i) p[i] = static_cast<unsigned char>(rng());
+    }
+    return im;
+}
+
+// The bits of voxel (x, y, z) of channel c, read through the documented layout.
+inline uint64_t voxel(const QelRawVolumeData* v, int c, int64_t x, int64_t y, int64_t z) {
+    const int w = width_of(v->unit[c]);
+    const int64_t i = x + int64_t(v->size->nx) * (y + int64_t(v->size->ny) * z);
+    uint64_t bits = 0;
+    std::memcpy(&bits, static_cast<const unsigned char*>(v->data[c]) + i * w, w);
+    return bits;
+}
+
+inline uint64_t pixel(const QelRawImageData* im, int c, int64_t x, int64_t y) {
+    const int w = width_of(im->unit[c]);
+    uint64_t bits = 0;
+    std::memcpy(&bits, static_cast<const unsigned char*>(im->data[c]) + (x + int64_t(im->size->nx) * y) * w, w);
+    return bits;
+}
+
+inline std::vector<unsigned char> channel_bytes(const QelRawVolumeData* v, int c) {
+    const auto* p = static_cast<const unsigned char*>(v->data[c]);
+    return std::vector<unsigned char>(
+        p, p + size_t(v->size->nx) * v->size->ny * v->size->nz * width_of(v->unit[c]));
+}
+
+inline std::vector<unsigned char> image_bytes(const QelRawImageData* im, int c) {
+    const auto* p = static_cast<const unsigned char*>(im->data[c]);
+    return std::vector<unsigned char>(p, p + size_t(im->size->nx) * im->size->ny * width_of(im->unit[c]));
+}
+
+// Everything a test may compare to see that a volume was left alone: shape, units,
+// attributes, block addresses and contents.
+struct Snapshot {
+    int nx, ny, nz, n;
+    std::vector<int> units, attributes;
+    std::vector<void*> blocks;
+    std::vector<std::vector<unsigned char>> bytes;
+
+    explicit Snapshot(const QelRawVolumeData* v)
+        : nx(v->size->nx), ny(v->size->ny), nz(v->size->nz), n(v->size->nChannels) {
+        for (int c = 0; c < n; ++c) {
+            units.push_back(v->unit[c]);
+            attributes.push_back(v->attribute[c]);
+            blocks.push_back(v->data[c]);
+            bytes.push_back(channel_bytes(v, c));
+        }
+    }
+    bool operator==(const Snapshot&) const = default;
+};
+
+}  // namespace padtest

@@ -1,0 +1,265 @@
+#include "volume/qel_convert.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <type_traits>
+
+#include "volume/qel_binary.hpp"
+#include "volume/qel_checked.hpp"
+#include "volume/qel_store.hpp"
+#include "volume/qel_unit_dispatch.hpp"
+
+namespace {
+
+// The ranges each map reads must be present.
+bool map_is_usable(int map, const QelValueRange* srcRange, const QelValueRange* dstRange) {
+    switch (map) {
+        case QEL_MAP_IDENTITY: return true;
+        case QEL_MAP_CLAMP: return dstRange != nullptr;
+        case QEL_MAP_LINEAR:
+        case QEL_MAP_LINEAR_CLAMP: return srcRange != nullptr && dstRange != nullptr;
+        default: return false;
+    }
+}
+
+// The float limits of units 4 and 5 round up to 2^32 and 2^31, which would wrap to 0 and
+// INT_MIN; a clamping map must land on the largest value the unit really holds.
+template <class D>
+double saturate_to_unit(double r) {
+    if constexpr (std::is_same_v<D, uint32_t> || std::is_same_v<D, int32_t>) {
+        constexpr double lo = static_cast<double>(std::numeric_limits<D>::min());
+        constexpr double hi = static_cast<double>(std::numeric_limits<D>::max());
+        if (r < lo) return lo;
+        if (r > hi) return hi;
+    }
+    return r;  // NaN passes and stores 0
+}
+
+template <class S, class D, int Map>
+void convert_elements(int64_t count, const S* src, D* dst, const QelValueRange* srcRange,
+                      const QelValueRange* dstRange) {
+    for (int64_t i = 0; i < count; ++i) {
+        // Every value passes through single precision, whatever the units.
+        const float x = static_cast<float>(src[i]);
+        double r;
+        if constexpr (Map == QEL_MAP_IDENTITY) {
+            r = x;
+        } else if constexpr (Map == QEL_MAP_CLAMP) {
+            r = saturate_to_unit<D>(QEL_MapValueClamp(x, srcRange, dstRange));
+        } else if constexpr (Map == QEL_MAP_LINEAR) {
+            r = QEL_MapValueLinear(x, srcRange, dstRange);
+        } else {
+            r = saturate_to_unit<D>(QEL_MapValueLinearClamped(x, srcRange, dstRange));
+        }
+        dst[i] = qel::store_real<D>(r);
+    }
+}
+
+// The checks shared by the volume and image unit changes, in their documented order.
+bool conversion_allowed(int map, const QelValueRange* srcRange, const QelValueRange* dstRange,
+                        int attribute, int oldUnit, int newUnit) {
+    if (!map_is_usable(map, srcRange, dstRange)) return false;
+    if (attribute != QEL_ATTRIBUTE_PLAIN) return false;  // packed words are not values
+    return QEL_IsValidVoxelUnit(oldUnit) && QEL_IsValidVoxelUnit(newUnit);
+}
+
+bool is_packed_rgba_volume(const QelRawVolumeData* vol) {
+    return vol->size->nChannels == 1 && vol->unit[0] == QEL_VOXEL_UNIT_UINT32 &&
+           vol->attribute[0] == QEL_ATTRIBUTE_RGBA;
+}
+
+bool is_uint8x4_volume(const QelRawVolumeData* vol) {
+    if (vol->size->nChannels != 4) return false;
+    for (int c = 0; c < 4; ++c)
+        if (vol->unit[c] != QEL_VOXEL_UNIT_UINT8 || vol->attribute[c] != QEL_ATTRIBUTE_PLAIN) return false;
+    return true;
+}
+
+// Runs fn(T* voxels, int64_t count) on a channel; false for an invalid unit or broken dims.
+template <class Fn>
+bool with_channel(const QelRawVolumeData* vol, int channel, Fn&& fn) {
+    const auto n = qel::voxel_count(vol);
+    if (!n) return false;
+    return qel::dispatch_unit_void(vol->unit[channel], [&](auto tag) {
+        using T = typename decltype(tag)::type;
+        fn(static_cast<T*>(vol->data[channel]), *n);
+    });
+}
+
+// Number of zeros of a binary channel, -1 when a voxel is neither 0 nor 1.
+int64_t count_binary_zeros(const QelRawVolumeData* vol, int channel) {
+    if (!qel::has_channel(vol, channel)) return -1;
+    int64_t zeros = -1;
+    with_channel(vol, channel, [&](auto* v, int64_t n) {
+        int64_t z = 0;
+        for (int64_t i = 0; i < n; ++i) {
+            if (!qel::is_binary_value(v[i])) return;
+            z += v[i] == 0;
+        }
+        zeros = z;
+    });
+    return zeros;
+}
+
+// Rewrites every voxel of a channel as 0 or 1 by a predicate on its value. The channel's
+// own unit is kept; a channel that could not be converted to bytes gives -1.
+template <class Pred>
+int rewrite_as_binary(QelRawVolumeData* vol, int channel, Pred&& becomes_one) {
+    if (!qel::has_channel(vol, channel) || vol->attribute[channel] != QEL_ATTRIBUTE_PLAIN) return -1;
+    const bool done = with_channel(vol, channel, [&](auto* v, int64_t n) {
+        using T = std::remove_pointer_t<decltype(v)>;
+        for (int64_t i = 0; i < n; ++i) v[i] = becomes_one(v[i]) ? T(1) : T(0);
+    });
+    return done ? 0 : -1;
+}
+
+}  // namespace
+
+double QEL_MapValueIdentity(float x, const QelValueRange*, const QelValueRange*) { return x; }
+
+double QEL_MapValueClamp(float x, const QelValueRange*, const QelValueRange* dst) {
+    return QEL_ClampToValueRange(x, dst);
+}
+
+void QEL_ConvertVoxelArray(int count, const void* src, void* dst, int srcUnit, int dstUnit,
+                           const QelValueRange* srcRange, const QelValueRange* dstRange, int map) {
+    if (count <= 0 || !src || !dst || !map_is_usable(map, srcRange, dstRange)) return;
+    qel::dispatch_unit_void(srcUnit, [&](auto s) {
+        using S = typename decltype(s)::type;
+        qel::dispatch_unit_void(dstUnit, [&](auto d) {
+            using D = typename decltype(d)::type;
+            const S* in = static_cast<const S*>(src);
+            D* out = static_cast<D*>(dst);
+            switch (map) {
+                case QEL_MAP_IDENTITY: convert_elements<S, D, QEL_MAP_IDENTITY>(count, in, out, srcRange, dstRange); break;
+                case QEL_MAP_CLAMP: convert_elements<S, D, QEL_MAP_CLAMP>(count, in, out, srcRange, dstRange); break;
+                case QEL_MAP_LINEAR: convert_elements<S, D, QEL_MAP_LINEAR>(count, in, out, srcRange, dstRange); break;
+                default: convert_elements<S, D, QEL_MAP_LINEAR_CLAMP>(count, in, out, srcRange, dstRange); break;
+            }
+        });
+    });
+}
+
+int QEL_ConvertVoxelUnit(QelRawVolumeData* vol, int channel, int newUnit, const QelValueRange* srcRange,
+                         const QelValueRange* dstRange, int map) {
+    if (!qel::has_channel(vol, channel) || !vol->slices) return -1;
+    const int oldUnit = vol->unit[channel];
+    if (!conversion_allowed(map, srcRange, dstRange, vol->attribute[channel], oldUnit, newUnit)) return -1;
+    const int nx = vol->size->nx, ny = vol->size->ny, nz = vol->size->nz;
+    const auto n = qel::voxel_count(vol);
+    if (!n) return -1;
+    void*** slices = QEL_NewTypedArray3D(nx, ny, nz, newUnit);
+    if (!slices) return -1;
+    void* base = QEL_GetTypedArray3DBase(slices, newUnit);
+    QEL_ConvertVoxelArray(static_cast<int>(*n), vol->data[channel], base, oldUnit, newUnit, srcRange,
+                          dstRange, map);
+    QEL_DeleteTypedArray3D(vol->slices[channel], nx, ny, nz, oldUnit);
+    vol->slices[channel] = slices;
+    vol->data[channel] = base;
+    vol->unit[channel] = newUnit;
+    return 0;
+}
+
+int QEL_ConvertPixelUnit(QelRawImageData* image, int channel, int newUnit, const QelValueRange* srcRange,
+                         const QelValueRange* dstRange, int map) {
+    if (!image || !image->size || channel < 0 || channel >= image->size->nz || !image->unit ||
+        !image->attribute || !image->data || !image->rows)
+        return -1;
+    const int oldUnit = image->unit[channel];
+    if (!conversion_allowed(map, srcRange, dstRange, image->attribute[channel], oldUnit, newUnit)) return -1;
+    const int width = image->size->nx, height = image->size->ny;
+    const auto n = qel::checked_voxels({width, height});
+    if (!n) return -1;
+    void** rows = QEL_NewTypedArray2D(width, height, newUnit);
+    if (!rows) return -1;
+    void* base = QEL_GetTypedArray2DBase(rows, newUnit);
+    QEL_ConvertVoxelArray(static_cast<int>(*n), image->data[channel], base, oldUnit, newUnit, srcRange,
+                          dstRange, map);
+    QEL_DeleteTypedArray2D(image->rows[channel], width, height, oldUnit);
+    image->rows[channel] = rows;
+    image->data[channel] = base;
+    image->unit[channel] = newUnit;
+    return 0;
+}
+
+void QEL_ConvertRawVolumeRgbaToUint8x4(QelRawVolumeData* vol) {
+    if (!qel::has_channel(vol, 0) || !is_packed_rgba_volume(vol)) return;
+    const QelSize4i size{vol->size->nx, vol->size->ny, vol->size->nz, 4};
+    const int units[4] = {0, 0, 0, 0};
+    const int attributes[4] = {0, 0, 0, 0};
+    QelRawVolumeData* planar = QEL_NewRawVolumeData(&size, units, attributes);
+    if (!planar) return;
+    QEL_NonInterleavedCopyRgbaRawVolumeData(planar, 0, vol);
+    QEL_SwapRawVolumeData(vol, planar);
+    QEL_DeleteRawVolumeData(planar);
+}
+
+void QEL_ConvertRawVolumeUint8x4ToRgba(QelRawVolumeData* vol) {
+    if (!qel::has_channel(vol, 0) || !is_uint8x4_volume(vol)) {
+        fprintf(stderr, "Invalid type(s)\n");
+        return;
+    }
+    const QelSize3i dims{vol->size->nx, vol->size->ny, vol->size->nz};
+    QelRawVolumeData* packed =
+        QEL_NewSingleChannelRawVolumeData(&dims, QEL_VOXEL_UNIT_UINT32, QEL_ATTRIBUTE_RGBA);
+    if (!packed) {
+        fprintf(stderr, "Memory Full?\n");
+        return;
+    }
+    QEL_InterleavedCopyRgbaRawVolumeData(packed, vol);
+    QEL_SwapRawVolumeData(vol, packed);
+    QEL_DeleteRawVolumeData(packed);
+}
+
+// The binary operations work on each unit directly: for a binary channel this gives the
+// same voxels as converting to bytes and back, without a second block that could fail.
+
+int QEL_IsBinaryChannel(const QelRawVolumeData* vol, int channel) {
+    return count_binary_zeros(vol, channel) >= 0 ? 1 : 0;
+}
+
+int QEL_ClearBinaryChannel(QelRawVolumeData* vol, int channel) {
+    if (!QEL_IsBinaryChannel(vol, channel)) return 0;
+    return rewrite_as_binary(vol, channel, [](auto) { return false; });
+}
+
+int QEL_InvertBinaryChannel(QelRawVolumeData* vol, int channel) {
+    if (!QEL_IsBinaryChannel(vol, channel)) return 0;
+    return rewrite_as_binary(vol, channel, [](auto v) { return v == 0; });
+}
+
+int QEL_BinarizeChannel(QelRawVolumeData* vol, int channel) {
+    // The whole value decides: 256 in 16 bits or 0.5 in a float is set, not dropped to 0.
+    return rewrite_as_binary(vol, channel, [](auto v) { return v != 0; });
+}
+
+int QEL_CountZerosOfBinaryChannel(const QelRawVolumeData* vol, int channel) {
+    return static_cast<int>(count_binary_zeros(vol, channel));
+}
+
+int QEL_CountOnesOfBinaryChannel(const QelRawVolumeData* vol, int channel) {
+    if (!qel::has_channel(vol, channel)) return -1;
+    const int64_t ones = int64_t{QEL_GetNumberOfVoxels(vol)} - count_binary_zeros(vol, channel);
+    return qel::fits_int32(ones) ? static_cast<int>(ones) : -1;
+}
+
+QelBox3i* QEL_NewBoxOfBinaryChannel(const QelRawVolumeData* vol, int channel) {
+    if (!QEL_IsBinaryChannel(vol, channel)) return nullptr;
+    QelPoint3i lo{vol->size->nx - 1, vol->size->ny - 1, vol->size->nz - 1};
+    QelPoint3i hi{0, 0, 0};
+    int64_t found = 0;
+    qel::for_each_one(vol, channel, [&](int x, int y, int z) {
+        if (x < lo.x) lo.x = x;
+        if (y < lo.y) lo.y = y;
+        if (z < lo.z) lo.z = z;
+        if (x > hi.x) hi.x = x;
+        if (y > hi.y) hi.y = y;
+        if (z > hi.z) hi.z = z;
+        ++found;
+    });
+    if (found == 0) return nullptr;
+    const QelSize3i size{hi.x - lo.x + 1, hi.y - lo.y + 1, hi.z - lo.z + 1};
+    return QEL_NewBox3i(&lo, &size);
+}
