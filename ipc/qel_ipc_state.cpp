@@ -59,15 +59,10 @@ QelBroadcaster* QELipc_NewBroadcaster() {
     if (!r) return nullptr;
     r->state = QELipc_NO_VALUE;
     r->text = static_cast<char*>(std::calloc(kTextSize, 1));
-    r->greyscale = static_cast<QelValueRange*>(std::calloc(1, sizeof(QelValueRange)));
-    r->volumeMatrix = static_cast<QelSize4i*>(std::calloc(1, sizeof(QelSize4i)));
-    r->cursor = static_cast<QelPoint3f*>(std::calloc(1, sizeof(QelPoint3f)));
-    r->volumeOfInterest = static_cast<QelBox3i*>(std::calloc(1, sizeof(QelBox3i)));
-    if (r->volumeOfInterest) {
-        r->volumeOfInterest->origin = static_cast<QelPoint3i*>(std::calloc(1, sizeof(QelPoint3i)));
-        r->volumeOfInterest->size = static_cast<QelSize3i*>(std::malloc(sizeof(QelSize3i)));
-        if (r->volumeOfInterest->size) *r->volumeOfInterest->size = QelSize3i{1, 1, 1};
-    }
+    r->greyscale = QEL_NewValueRange(0.0f, 0.0f);
+    r->volumeMatrix = QEL_NewSize4i(0, 0, 0, 0);
+    r->cursor = QEL_NewPoint3f(0.0f, 0.0f, 0.0f);
+    r->volumeOfInterest = QEL_NewBox3i(nullptr, nullptr);
     if (!r->text || !is_complete(r)) {
         QELipc_DeleteBroadcaster(r);
         return nullptr;
@@ -78,14 +73,10 @@ QelBroadcaster* QELipc_NewBroadcaster() {
 void QELipc_DeleteBroadcaster(QelBroadcaster* r) {
     if (!r) return;
     std::free(r->text);
-    std::free(r->greyscale);
-    std::free(r->volumeMatrix);
-    std::free(r->cursor);
-    if (r->volumeOfInterest) {
-        std::free(r->volumeOfInterest->origin);
-        std::free(r->volumeOfInterest->size);
-        std::free(r->volumeOfInterest);
-    }
+    QEL_DeleteValueRange(r->greyscale);
+    QEL_DeleteSize4i(r->volumeMatrix);
+    QEL_DeletePoint3f(r->cursor);
+    QEL_DeleteBox3i(r->volumeOfInterest);
     std::free(r);
 }
 
