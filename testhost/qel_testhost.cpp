@@ -397,7 +397,11 @@ void Host::apply(const Request& r) {
         store_bytes(mbp_ + kMbBlock, &answer, sizeof answer);
         return;
     }
-    default: return;  // logged; the host's answer, if any, is not read by the client
+    // The data-board requests (221, 222, 230-233, 236, 251, 253, 511, 512, 514) are logged
+    // and, when sent with wait, accepted. A message that follows an acceptance (66 after
+    // 222, 232, 236) must not replace it before the client has seen it: the client re-posts
+    // until it sees 22, so the message waits until RB stays quiet.
+    default: return;
     }
     publish_state();
 }
