@@ -52,6 +52,10 @@ constexpr int selection_network(int n, int rank, Ops& ops, Need& need) {
     return count - kept;
 }
 
+// (n, rank) pairs with networks fixed at compile time: the medians of the spherical
+// kernels of radius 1, 1.5, 1.8 and 2.
+#define QEL_RANK_FIXED_NETWORKS(X) X(7, 3) X(19, 9) X(27, 13) X(33, 16)
+
 // A network fixed at compile time, for the neighbourhood sizes the programs use most.
 template <int N, int Rank>
 struct FixedNetwork {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "filters/qel_rank.h"
+#include "filters/qel_rank_network.hpp"
 #include "filters/qel_rank_slab.hpp"
 #include "volume/qel_checked.hpp"
 
@@ -31,10 +32,6 @@ bool make_slab_args(const int* size, const QelKernel* kernel, SlabArgs* args) {
 
 namespace {
 
-struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
-};
-
 bool cpu_has_avx2() {
     static const bool has = [] {
         __builtin_cpu_init();
@@ -50,16 +47,13 @@ RankPath resolve(RankPath path) {
 }
 
 template <class T>
-bool exact_rank_slab(T* dst, const SlabArgs& a, const T* src, int rank) {
-    std::unique_ptr<float, FreeDeleter> buf(static_cast<float*>(std::malloc(sizeof(float) * (a.n > 0 ? a.n : 1))));
-    if (!buf) return false;
+void exact_rank_slab(T* dst, const SlabArgs& a, const T* src, int rank, float* buf) {
     for (int z = 0; z < a.slices; ++z)
         for (int y = 0; y < a.ny; ++y) {
             const T* s = src + a.row_start(y, z);
             T* d = dst + (int64_t{z} * a.ny + y) * a.nx;
-            for (int x = 0; x < a.nx; ++x) d[x] = exact_rank_voxel(s + x, a, rank, buf.get());
+            for (int x = 0; x < a.nx; ++x) d[x] = exact_rank_voxel(s + x, a, rank, buf);
         }
-    return true;
 }
 
 // Strict comparisons in the unit's own type: a NaN never replaces the running value and a
@@ -84,18 +78,70 @@ void exact_extreme_slab(T* dst, const SlabArgs& a, const T* src) {
 
 }  // namespace
 
+bool has_fixed_network(int n, int rank) {
+#define QEL_RANK_FIXED(N, R) \
+    if (n == N && rank == R) return true;
+    QEL_RANK_FIXED_NETWORKS(QEL_RANK_FIXED)
+#undef QEL_RANK_FIXED
+    return false;
+}
+
+bool RankScratch::allocate(int count, int rank) {
+    release();
+    if (count < 1 || rank < 0 || rank >= count) return false;
+    n = count;
+    buf = static_cast<float*>(std::malloc(sizeof(float) * count));
+    if (!buf) return false;
+    if (count > kMaxNetworkPoints) {
+        keys = std::malloc(sizeof(double) * count);
+        return keys != nullptr;
+    }
+    if (has_fixed_network(count, rank)) return true;
+    ops = static_cast<NetOp*>(std::malloc(sizeof(NetOp) * batcher_size(count)));
+    wires = std::aligned_alloc(32, 32 * static_cast<size_t>(count));
+    bool* need = static_cast<bool*>(std::malloc(sizeof(bool) * count));
+    if (!ops || !wires || !need) {
+        std::free(need);
+        release();
+        return false;
+    }
+    opCount = selection_network(count, rank, ops, need);
+    std::free(need);
+    return true;
+}
+
+void RankScratch::release() {
+    std::free(buf);
+    std::free(keys);
+    std::free(ops);
+    std::free(wires);
+    buf = nullptr;
+    keys = nullptr;
+    ops = nullptr;
+    wires = nullptr;
+    opCount = 0;
+    n = 0;
+}
+
 bool rank_path_available(RankPath path) {
     return path != RankPath::vec256 || cpu_has_avx2();
 }
 
 template <class T>
-bool rank_slab(RankPath path, T* dst, const SlabArgs& a, const T* src, int rank) {
-    if (rank < 0 || rank >= a.n) return false;
+void rank_slab(RankPath path, T* dst, const SlabArgs& a, const T* src, int rank, RankScratch& s) {
     switch (resolve(path)) {
-        case RankPath::vec256: return rank_vec256::rank_slab(dst, a, src, rank);
-        case RankPath::vec128: return rank_vec128::rank_slab(dst, a, src, rank);
-        default: return exact_rank_slab(dst, a, src, rank);
+        case RankPath::vec256: rank_vec256::rank_slab(dst, a, src, rank, s); break;
+        case RankPath::vec128: rank_vec128::rank_slab(dst, a, src, rank, s); break;
+        default: exact_rank_slab(dst, a, src, rank, s.buf); break;
     }
+}
+
+template <class T>
+bool rank_slab(RankPath path, T* dst, const SlabArgs& a, const T* src, int rank) {
+    RankScratch s;
+    if (!s.allocate(a.n, rank)) return false;
+    rank_slab(path, dst, a, src, rank, s);
+    return true;
 }
 
 template <class T>
@@ -118,6 +164,7 @@ void max_slab(RankPath path, T* dst, const SlabArgs& a, const T* src) {
 
 #define QEL_RANK_SLAB_INSTANTIATE(T)                                               \
     template bool rank_slab<T>(RankPath, T*, const SlabArgs&, const T*, int);     \
+    template void rank_slab<T>(RankPath, T*, const SlabArgs&, const T*, int, RankScratch&); \
     template void min_slab<T>(RankPath, T*, const SlabArgs&, const T*);           \
     template void max_slab<T>(RankPath, T*, const SlabArgs&, const T*);
 QEL_RANK_SLAB_INSTANTIATE(uint8_t)

@@ -12,6 +12,8 @@
 
 namespace qel {
 
+struct NetOp;
+
 // QEL_SortFloats on a 0-based buffer (element i of the sort is buf[i - 1]), so that no
 // pointer before the buffer is ever formed.
 void sort_floats(uint32_t n, float* buf);
@@ -54,6 +56,29 @@ struct SlabArgs {
 // False when the size, kernel or pointers cannot describe a slab.
 bool make_slab_args(const int* size, const QelKernel* kernel, SlabArgs* args);
 
+// Everything a rank slab needs besides its input and output, obtained before the first
+// voxel is written, so that a filter either gets all of it or changes nothing.
+struct RankScratch {
+    int n = 0;
+    float* buf = nullptr;       // n floats: the reference steps
+    void* keys = nullptr;       // n keys of up to 8 bytes: per-voxel selection
+    NetOp* ops = nullptr;        // generated selection network
+    int opCount = 0;
+    void* wires = nullptr;      // n vectors of up to 32 bytes, 32-byte aligned
+
+    RankScratch() = default;
+    RankScratch(const RankScratch&) = delete;
+    RankScratch& operator=(const RankScratch&) = delete;
+    ~RankScratch() { release(); }
+    bool allocate(int n, int rank);
+    void release();
+};
+
+// Neighbourhoods up to this size run as a selection network; past it a per-voxel
+// selection is faster. Some sizes have networks fixed at compile time.
+constexpr int kMaxNetworkPoints = 256;
+bool has_fixed_network(int n, int rank);
+
 // Which implementation runs a slab. `best` picks the widest vector unit this CPU has.
 enum class RankPath { best, exact, vec128, vec256 };
 bool rank_path_available(RankPath path);
@@ -61,6 +86,9 @@ bool rank_path_available(RankPath path);
 // Rank slabs return false, having written nothing, when their scratch memory cannot be had.
 template <class T>
 bool rank_slab(RankPath path, T* dst, const SlabArgs& a, const T* src, int rank);
+// The same with scratch allocated for (a.n, rank).
+template <class T>
+void rank_slab(RankPath path, T* dst, const SlabArgs& a, const T* src, int rank, RankScratch& scratch);
 template <class T>
 void min_slab(RankPath path, T* dst, const SlabArgs& a, const T* src);
 template <class T>
@@ -80,7 +108,7 @@ inline T exact_rank_voxel(const T* cursor, const SlabArgs& a, int rank, float* b
 #define QEL_RANK_VEC_DECLARE(NS)                                                  \
     namespace qel::NS {                                                           \
     template <class T>                                                            \
-    bool rank_slab(T* dst, const SlabArgs& a, const T* src, int rank);          \
+    void rank_slab(T* dst, const SlabArgs& a, const T* src, int rank, RankScratch& s); \
     template <class T>                                                            \
     void min_slab(T* dst, const SlabArgs& a, const T* src);                      \
     template <class T>                                                            \

@@ -21,7 +21,7 @@
 
 namespace qel::rank_vec256 {
 #define QEL_RANK_VEC_INSTANTIATE(T)                                      \
-    template bool rank_slab<T>(T*, const SlabArgs&, const T*, int);    \
+    template void rank_slab<T>(T*, const SlabArgs&, const T*, int, RankScratch&); \
     template void min_slab<T>(T*, const SlabArgs&, const T*);          \
     template void max_slab<T>(T*, const SlabArgs&, const T*);
 QEL_RANK_VEC_INSTANTIATE(uint8_t)

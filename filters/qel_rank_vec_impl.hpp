@@ -137,10 +137,32 @@ inline void store_result(T* d, Vec<KeyOf<T>> v, int cnt) {
     }
 }
 
+// a < b ? a : b and a > b ? a : b, lane by lane, exactly: the CPU's float min and max
+// return their second operand when the comparison is false (NaN, equal zeros), which is
+// the same rule; the compiler does not see that through the vector conditional.
+template <class K>
+__attribute__((always_inline)) inline Vec<K> vmin(Vec<K> a, Vec<K> b) {
+    if constexpr (std::is_same_v<K, float> && kBytes == 32) return __builtin_ia32_minps256(a, b);
+    else if constexpr (std::is_same_v<K, double> && kBytes == 32) return __builtin_ia32_minpd256(a, b);
+    else if constexpr (std::is_same_v<K, float> && kBytes == 16) return __builtin_ia32_minps(a, b);
+    else if constexpr (std::is_same_v<K, double> && kBytes == 16) return __builtin_ia32_minpd(a, b);
+    else return a < b ? a : b;
+}
+
+template <class K>
+__attribute__((always_inline)) inline Vec<K> vmax(Vec<K> a, Vec<K> b) {
+    if constexpr (std::is_same_v<K, float> && kBytes == 32) return __builtin_ia32_maxps256(a, b);
+    else if constexpr (std::is_same_v<K, double> && kBytes == 32) return __builtin_ia32_maxpd256(a, b);
+    else if constexpr (std::is_same_v<K, float> && kBytes == 16) return __builtin_ia32_maxps(a, b);
+    else if constexpr (std::is_same_v<K, double> && kBytes == 16) return __builtin_ia32_maxpd(a, b);
+    else return a > b ? a : b;
+}
+
 template <class V>
 __attribute__((always_inline)) inline void exchange(V& x, V& y) {
-    const V lo = x < y ? x : y;
-    const V hi = x < y ? y : x;
+    using K = std::remove_cvref_t<decltype(x[0])>;
+    const V lo = vmin<K>(x, y);
+    const V hi = vmax<K>(x, y);
     x = lo;
     y = hi;
 }
@@ -179,6 +201,7 @@ bool slab_has_unsafe_keys(const SlabArgs& a, const T* src) {
 // Interpreted network: any size and rank.
 template <class V>
 struct DynamicNet {
+    static constexpr int kPoints = 0;
     const NetOp* ops;
     int count;
     V* regs;
@@ -191,6 +214,7 @@ struct DynamicNet {
 // Network fixed at compile time, unrolled so that the wires can live in registers.
 template <int N, int Rank, class V>
 struct StaticNet {
+    static constexpr int kPoints = N;
     V regs[N];
     __attribute__((always_inline)) inline V* wires() { return regs; }
     template <size_t... I>
@@ -202,6 +226,14 @@ struct StaticNet {
         run_ops(r, std::make_index_sequence<FixedNetwork<N, Rank>::count>{});
     }
 };
+
+// Full-chunk gather of a fixed network's n points, unrolled.
+template <class T, int N, size_t... I>
+__attribute__((always_inline)) inline void gather_fixed([[maybe_unused]] Vec<KeyOf<T>>* r,
+                                                        [[maybe_unused]] const T* p, [[maybe_unused]] const int* off,
+                                                        std::index_sequence<I...>) {
+    ((r[I] = load_keys(p + off[I], lanes<T>)), ...);
+}
 
 // Rank rows with a network. With Screen, lanes whose neighbourhood holds a NaN or -0.0 are
 // redone by the reference steps (buf: n floats).
@@ -220,9 +252,15 @@ void rank_rows(T* dst, const SlabArgs& a, const T* src, int rank, Net& net, floa
             for (int x0 = 0; x0 < a.nx; x0 += L) {
                 const int cnt = std::min(L, a.nx - x0);
                 Vec<int32_t> bad = {};
-                for (int k = 0; k < n; ++k) {
-                    r[k] = load_keys(s + x0 + off[k], cnt);
-                    if constexpr (Screen && std::is_same_v<K, float>) bad |= unsafe_lanes(r[k]);
+                if (Net::kPoints > 0 && cnt == L) {
+                    gather_fixed<T, Net::kPoints>(r, s + x0, off, std::make_index_sequence<Net::kPoints>{});
+                    if constexpr (Screen && std::is_same_v<K, float>)
+                        for (int k = 0; k < n; ++k) bad |= unsafe_lanes(r[k]);
+                } else {
+                    for (int k = 0; k < n; ++k) {
+                        r[k] = load_keys(s + x0 + off[k], cnt);
+                        if constexpr (Screen && std::is_same_v<K, float>) bad |= unsafe_lanes(r[k]);
+                    }
                 }
                 net.run(r);
                 store_result(d + x0, r[rank], cnt);
@@ -246,10 +284,6 @@ void rank_rows_screened(T* dst, const SlabArgs& a, const T* src, int rank, Net& 
     }
     rank_rows<T, false>(dst, a, src, rank, net, buf);
 }
-
-struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
-};
 
 // Neighbourhoods too large for a network: per voxel, a selection on the keys. Integer keys
 // have one representation per value, and so do floats once NaN and -0.0 are ruled out.
@@ -282,51 +316,48 @@ void rank_rows_select(T* dst, const SlabArgs& a, const T* src, int rank, float* 
         }
 }
 
-// Largest neighbourhood that runs as a network; past it a per-voxel selection is faster.
-constexpr int kMaxNetworkPoints = 256;
-
+// Scratch s was allocated for (a.n, rank).
 template <class T>
-bool rank_slab(T* dst, const SlabArgs& a, const T* src, int rank) {
+void rank_slab(T* dst, const SlabArgs& a, const T* src, int rank, RankScratch& s) {
     using K = KeyOf<T>;
     using V = Vec<K>;
     const int n = a.n;
-    // The reference's sort buffer, also the fallback of screened lanes.
-    std::unique_ptr<float, FreeDeleter> buf(static_cast<float*>(std::malloc(sizeof(float) * std::max(n, 1))));
-    if (!buf) return false;
-    if (a.slices <= 0 || a.ny <= 0 || a.nx <= 0) return true;
+    if (a.slices <= 0 || a.ny <= 0 || a.nx <= 0) return;
     const bool screen = slab_has_unsafe_keys(a, src);
-
     if (n > kMaxNetworkPoints) {
-        std::unique_ptr<K, FreeDeleter> keys(static_cast<K*>(std::malloc(sizeof(K) * n)));
-        if (!keys) return false;
-        rank_rows_select(dst, a, src, rank, buf.get(), keys.get());
-        return true;
+        rank_rows_select(dst, a, src, rank, s.buf, static_cast<K*>(s.keys));
+        return;
     }
-
-#define QEL_RANK_FIXED(N, R)                                                  \
-    if (n == N && rank == R) {                                                \
-        StaticNet<N, R, V> net;                                               \
-        rank_rows_screened(dst, a, src, rank, net, buf.get(), screen);        \
-        return true;                                                          \
+#define QEL_RANK_FIXED(N, R)                                           \
+    if (n == N && rank == R) {                                         \
+        StaticNet<N, R, V> net;                                        \
+        rank_rows_screened(dst, a, src, rank, net, s.buf, screen);     \
+        return;                                                        \
     }
-    QEL_RANK_FIXED(7, 3)
-    QEL_RANK_FIXED(19, 9)
-    QEL_RANK_FIXED(27, 13)
-    QEL_RANK_FIXED(33, 16)
+    QEL_RANK_FIXED_NETWORKS(QEL_RANK_FIXED)
 #undef QEL_RANK_FIXED
-
-    const int full = batcher_size(n);
-    std::unique_ptr<NetOp, FreeDeleter> ops(static_cast<NetOp*>(std::malloc(sizeof(NetOp) * std::max(full, 1))));
-    std::unique_ptr<bool, FreeDeleter> need(static_cast<bool*>(std::malloc(sizeof(bool) * n)));
-    std::unique_ptr<V, FreeDeleter> regs(static_cast<V*>(std::aligned_alloc(kBytes, sizeof(V) * n)));
-    if (!ops || !need || !regs) return false;
-    NetOp* opsp = ops.get();
-    bool* needp = need.get();
-    DynamicNet<V> net{opsp, selection_network(n, rank, opsp, needp), regs.get()};
-    rank_rows_screened(dst, a, src, rank, net, buf.get(), screen);
-    return true;
+    DynamicNet<V> net{s.ops, s.opCount, static_cast<V*>(s.wires)};
+    rank_rows_screened(dst, a, src, rank, net, s.buf, screen);
 }
 
+template <class T, bool Max>
+__attribute__((always_inline)) inline Vec<T> keep(Vec<T> c, Vec<T> v) {
+    // The reference's "if c < v then v = c" (greater for the maximum).
+    if constexpr (Max)
+        return vmax<T>(c, v);
+    else
+        return vmin<T>(c, v);
+}
+
+template <class T>
+__attribute__((always_inline)) inline Vec<T> load_full(const T* p) {
+    Vec<T> v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// Each lane runs the reference chain over the points in kernel order. Four chunks run side
+// by side so that four independent chains hide the latency of each step.
 template <class T, bool Max>
 void extreme_slab(T* dst, const SlabArgs& a, const T* src) {
     using V = Vec<T>;
@@ -337,23 +368,29 @@ void extreme_slab(T* dst, const SlabArgs& a, const T* src) {
         for (int y = 0; y < a.ny; ++y) {
             const T* s = src + a.row_start(y, z);
             T* d = dst + (int64_t{z} * a.ny + y) * a.nx;
-            for (int x0 = 0; x0 < a.nx; x0 += L) {
+            int x0 = 0;
+            for (; x0 + 4 * L <= a.nx; x0 += 4 * L) {
+                const T* c = s + x0;
+                V v0 = load_full(c), v1 = load_full(c + L), v2 = load_full(c + 2 * L), v3 = load_full(c + 3 * L);
+                for (int k = 1; k < n; ++k) {
+                    const T* p = c + off[k];
+                    v0 = keep<T, Max>(load_full(p), v0);
+                    v1 = keep<T, Max>(load_full(p + L), v1);
+                    v2 = keep<T, Max>(load_full(p + 2 * L), v2);
+                    v3 = keep<T, Max>(load_full(p + 3 * L), v3);
+                }
+                std::memcpy(d + x0, &v0, sizeof v0);
+                std::memcpy(d + x0 + L, &v1, sizeof v1);
+                std::memcpy(d + x0 + 2 * L, &v2, sizeof v2);
+                std::memcpy(d + x0 + 3 * L, &v3, sizeof v3);
+            }
+            for (; x0 < a.nx; x0 += L) {
                 const int cnt = std::min(L, a.nx - x0);
                 V v = load_raw(s + x0, cnt);
-                for (int k = 1; k < n; ++k) {
-                    const V c = load_raw(s + x0 + off[k], cnt);
-                    if constexpr (Max)
-                        v = c > v ? c : v;
-                    else
-                        v = c < v ? c : v;
-                }
-                if (cnt == L) {
-                    std::memcpy(d + x0, &v, sizeof v);
-                } else {
-                    T tmp[L];
-                    std::memcpy(tmp, &v, sizeof v);
-                    store_chunk(d + x0, tmp, cnt);
-                }
+                for (int k = 1; k < n; ++k) v = keep<T, Max>(load_raw(s + x0 + off[k], cnt), v);
+                T tmp[L];
+                std::memcpy(tmp, &v, sizeof v);
+                store_chunk(d + x0, tmp, cnt);
             }
         }
     }

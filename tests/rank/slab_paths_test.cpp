@@ -78,7 +78,8 @@ TEST_P(SlabPathsByUnit, VectorRoutinesEqualTheReferenceSteps) {
     const int unit = GetParam();
     // n = 7, 19, 27, 33 (fixed networks), 57 (generated network), 257 (per-voxel selection).
     const Case cases[] = {{1.0f, 45, 3, 2}, {1.5f, 33, 2, 3}, {1.8f, 17, 3, 2},
-                          {2.0f, 70, 2, 2}, {2.3f, 21, 2, 2}, {4.0f, 9, 2, 1}};
+                          {2.0f, 70, 2, 2}, {2.3f, 21, 2, 2}, {4.0f, 9, 2, 1},
+                          {1.0f, 140, 2, 1}};  // rows of four whole vectors of 8-bit lanes
     qel::dispatch_unit_void(unit, [&](auto tag) {
         using T = typename decltype(tag)::type;
         uint64_t seed = 1000 + 10 * unit;
