@@ -182,11 +182,14 @@ bool slab_has_unsafe_keys(const SlabArgs& a, const T* src) {
     } else {
         const int64_t total = (a.slices + 2 * int64_t{a.margin}) * a.sliceStride;
         constexpr int L = lanes<T>;
+        constexpr int64_t kBlock = 64 * L;  // checked once per block: no branch per vector
         int64_t i = 0;
-        for (; i + L <= total; i += L) {
-            const Vec<int32_t> bad = unsafe_lanes(load_keys(src + i, L));
-            Vec<int32_t> zero = {};
-            if (std::memcmp(&bad, &zero, sizeof bad) != 0) return true;
+        for (; i + kBlock <= total; i += kBlock) {
+            Vec<int32_t> bad = {};
+            for (int64_t j = 0; j < kBlock; j += L) bad |= unsafe_lanes(load_keys(src + i + j, L));
+            int32_t any = 0;
+            for (int l = 0; l < kBytes / 4; ++l) any |= bad[l];
+            if (any) return true;
         }
         for (; i < total; ++i) {
             const float f = rank_key(src[i]);
