@@ -3,7 +3,10 @@
 // one thread); thread counts and z extents; the failure and edge rules.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
 #include <cmath>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -140,6 +143,74 @@ TEST(RankFilterThreads, EveryThreadCountAndDepthGivesTheSameChannel) {
                 }
             }
         }
+    }
+}
+
+TEST(RankFilterThreads, DeepRunsSlideTheirWindowSeveralTimes) {
+    // Runs longer than one window position (32 slices of a small grid), split unevenly.
+    const int nx = 9, ny = 4, nz = 75;
+    for (float radius : {1.0f, 2.0f}) {
+        KernelPtr kernel(QEL_NewSphericalKernel(radius));
+        const int n = kernel->points->count;
+        const std::vector<float> f = random_values<float>(static_cast<size_t>(nx) * ny * nz, 21, true);
+        const std::vector<int32_t> v = random_values<int32_t>(static_cast<size_t>(nx) * ny * nz, 22, false);
+        for (int rank : {0, n / 2}) {
+            const std::vector<float> wantF = reference_filter(f.data(), nx, ny, nz, kernel.get(),
+                                                              pick_for(Driver::threaded, rank, n), rank, Border::mirror);
+            const std::vector<int32_t> wantV = reference_filter(v.data(), nx, ny, nz, kernel.get(),
+                                                                pick_for(Driver::threaded, rank, n), rank, Border::mirror);
+            for (int threads : {1, 2, 3}) {
+                EXPECT_EQ(diff_at(run_driver(Driver::threaded, f, nx, ny, nz, 6, kernel.get(), rank, threads), wantF), "")
+                    << "radius " << radius << " threads " << threads;
+                EXPECT_EQ(diff_at(run_driver(Driver::threaded, v, nx, ny, nz, 5, kernel.get(), rank, threads), wantV), "")
+                    << "radius " << radius << " threads " << threads;
+            }
+            EXPECT_EQ(diff_at(run_driver(Driver::single, v, nx, ny, nz, 5, kernel.get(), rank),
+                              reference_filter(v.data(), nx, ny, nz, kernel.get(), Pick::sort, rank, Border::replicate)),
+                      "");
+        }
+    }
+}
+
+TEST(RankFilterThreads, ThreadRoutinesFilterTheirSlabAndFreeTheTask) {
+    // A padded block built by hand (replicated borders), split into two tasks by z.
+    const int nx = 11, ny = 3, nz = 5;
+    KernelPtr kernel(QEL_NewSphericalKernel(1.5f));
+    const int m = kernel->margin, n = kernel->points->count;
+    const int px = nx + 2 * m, py = ny + 2 * m, pz = nz + 2 * m;
+    const QelSize3i padded{px, py, pz};
+    QEL_SetKernelOffsets(kernel.get(), &padded);
+    const std::vector<uint16_t> v = random_values<uint16_t>(static_cast<size_t>(nx) * ny * nz, 31, false);
+    std::vector<uint16_t> src(static_cast<size_t>(px) * py * pz);
+    for (int z = 0; z < pz; ++z)
+        for (int y = 0; y < py; ++y)
+            for (int x = 0; x < px; ++x)
+                src[(static_cast<size_t>(z) * py + y) * px + x] =
+                    v[(static_cast<size_t>(border_index(z - m, nz, Border::replicate)) * ny +
+                       border_index(y - m, ny, Border::replicate)) * nx + border_index(x - m, nx, Border::replicate)];
+    using Routine = void* (*)(void*);
+    const struct {
+        Routine routine;
+        Pick pick;
+        int rank;
+    } runs[] = {{QEL_RankFilterThread, Pick::sort, n / 2},
+                {QEL_MinimumFilterThread, Pick::minimum, 0},
+                {QEL_MaximumFilterThread, Pick::maximum, 0}};
+    for (const auto& run : runs) {
+        std::vector<uint16_t> out(v.size(), 0);
+        const int split[2][2] = {{0, 2}, {2, 3}};  // first slice, slices
+        for (const auto& part : split) {
+            auto* task = static_cast<QelRankFilterTask*>(malloc(sizeof(QelRankFilterTask)));  // freed by the routine
+            *task = QelRankFilterTask{2, src.data() + static_cast<size_t>(part[0]) * px * py,
+                                      out.data() + static_cast<size_t>(part[0]) * nx * ny, run.rank, nx, ny, part[1],
+                                      kernel.get()};
+            pthread_t t;
+            ASSERT_EQ(pthread_create(&t, nullptr, run.routine, task), 0);
+            void* result = &t;
+            pthread_join(t, &result);
+            EXPECT_EQ(result, nullptr);
+        }
+        EXPECT_EQ(out, reference_filter(v.data(), nx, ny, nz, kernel.get(), run.pick, run.rank, Border::replicate));
     }
 }
 
