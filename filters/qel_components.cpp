@@ -1,0 +1,546 @@
+// Connected components. Labelling is one raster pass of union-find over a zero-bordered copy
+// (each new provisional label joins the sets of its earlier neighbours, the smaller label
+// becoming the root), then a relabelling in increasing order of the roots. The root of a set
+// is the label of the component's first voxel in storage order, so the numbering is the one
+// that repeated minimum propagation and compaction would give, without repeated passes.
+#include "filters/qel_components.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <type_traits>
+
+#include "filters/qel_region_grow.hpp"
+#include "volume/qel_binary.hpp"
+#include "volume/qel_checked.hpp"
+#include "volume/qel_convert.h"
+#include "volume/qel_store.hpp"
+#include "volume/qel_unit_dispatch.hpp"
+
+namespace {
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+template <class T>
+using Block = std::unique_ptr<T, FreeDeleter>;
+
+template <class T>
+T* alloc_array(int64_t n, bool zeroed = false) {
+    if (n < 0) return nullptr;
+    const size_t count = n > 0 ? static_cast<size_t>(n) : 1;
+    return static_cast<T*>(zeroed ? std::calloc(count, sizeof(T)) : std::malloc(count * sizeof(T)));
+}
+
+constexpr uint32_t kTooManyLabels = 0x7FFFFFFF;
+constexpr uint32_t kUnlabelled = 0xFFFFFFFF;
+
+// A zero-bordered grid of (nx + 2) x (ny + 2) x (nz + 2) cells.
+struct Grid {
+    int64_t nx, ny, nz;  // padded dims
+    int64_t cells() const { return nx * ny * nz; }
+    int64_t at(int64_t x, int64_t y, int64_t z) const { return x + nx * (y + ny * z); }
+};
+
+// The earlier neighbours of a cell (linear offset < 0), and the subset that the left
+// neighbour, when it is foreground, has not already joined: those are all one needs to read.
+struct EarlierNeighbours {
+    int count = 0, restCount = 0;
+    int64_t all[13], rest[13];
+};
+
+EarlierNeighbours earlier_neighbours(const int (*d)[3], int n, const Grid& g) {
+    EarlierNeighbours e;
+    auto earlier = [&](int x, int y, int z) { return g.at(x, y, z) < 0; };
+    auto listed = [&](int x, int y, int z) {
+        for (int i = 0; i < n; ++i)
+            if (d[i][0] == x && d[i][1] == y && d[i][2] == z) return true;
+        return false;
+    };
+    for (int i = 0; i < n && e.count < 13; ++i) {
+        const int x = d[i][0], y = d[i][1], z = d[i][2];
+        if (!earlier(x, y, z)) continue;
+        e.all[e.count++] = g.at(x, y, z);
+        // Seen from the left neighbour this cell is at (x + 1, y, z): already joined when that
+        // displacement is the left neighbour itself or one of its own earlier neighbours.
+        const bool joined = (x + 1 == 0 && y == 0 && z == 0) || (listed(x + 1, y, z) && earlier(x + 1, y, z));
+        if (!joined) e.rest[e.restCount++] = g.at(x, y, z);
+    }
+    return e;
+}
+
+// Union-find over provisional labels 1..count with the smallest label of a set as its root.
+struct Labels {
+    Block<uint32_t> parent;
+    uint32_t count = 0;
+
+    uint32_t find(uint32_t a) {
+        uint32_t* p = parent.get();
+        while (p[a] != a) {
+            p[a] = p[p[a]];
+            a = p[a];
+        }
+        return a;
+    }
+    uint32_t unite(uint32_t a, uint32_t b) {
+        a = find(a);
+        b = find(b);
+        if (a == b) return a;
+        uint32_t* p = parent.get();
+        if (a < b) {
+            p[b] = a;
+            return a;
+        }
+        p[a] = b;
+        return b;
+    }
+    // Final numbers in place: roots 1, 2, ... in increasing label order, every other label the
+    // number of its root (its parent is smaller, so it is final already).
+    uint32_t compact() {
+        uint32_t* p = parent.get();
+        uint32_t n = 0;
+        p[0] = 0;
+        for (uint32_t l = 1; l <= count; ++l) p[l] = p[l] == l ? ++n : p[p[l]];
+        return n;
+    }
+};
+
+// New provisional labels never sit side by side in a row, so a row of w cells holds at most
+// (w + 1) / 2 of them; nor can there be more than foreground cells.
+int64_t label_bound(const Grid& g, int64_t foreground) {
+    const int64_t rows = (g.ny - 2) * (g.nz - 2);
+    return std::min(foreground, rows * ((g.nx - 1) / 2));
+}
+
+enum class LabelResult { kDone, kTooMany };
+
+// Provisional pass over the interior: every non-zero cell takes a label joined with the sets
+// of its earlier foreground neighbours, or a new one. labels.parent must hold bound + 1 entries.
+LabelResult label_cells(uint32_t* cells, const Grid& g, const EarlierNeighbours& e, Labels& labels) {
+    uint32_t* parent = labels.parent.get();
+    uint32_t count = 0;
+    for (int64_t z = 1; z < g.nz - 1; ++z)
+        for (int64_t y = 1; y < g.ny - 1; ++y) {
+            uint32_t* c = cells + g.at(1, y, z);
+            uint32_t left = 0;
+            for (int64_t x = 1; x < g.nx - 1; ++x, ++c) {
+                if (*c == 0) {
+                    left = 0;
+                    continue;
+                }
+                uint32_t lab = left;
+                if (lab) {
+                    for (int i = 0; i < e.restCount; ++i) {
+                        const uint32_t l = c[e.rest[i]];
+                        if (l && l != lab) lab = labels.unite(lab, l);
+                    }
+                } else {
+                    for (int i = 0; i < e.count; ++i) {
+                        const uint32_t l = c[e.all[i]];
+                        if (l && l != lab) lab = lab ? labels.unite(lab, l) : l;
+                    }
+                }
+                if (!lab) {
+                    if (count >= kTooManyLabels - 1) return LabelResult::kTooMany;
+                    lab = ++count;
+                    parent[lab] = lab;
+                    labels.count = count;
+                }
+                *c = lab;
+                left = lab;
+            }
+        }
+    return LabelResult::kDone;
+}
+
+// Neighbour displacements of a kernel's points 1..count-1; false when one reaches further
+// than the one-cell border.
+bool kernel_displacements(const QelKernel* kernel, int (*d)[3], int* n) {
+    *n = 0;
+    if (!kernel || !kernel->points) return false;
+    const QelVoxelList* pts = kernel->points;
+    const int count = std::min(pts->count, pts->capacity);
+    for (int k = 1; k < count; ++k) {
+        const int x = pts->x[k], y = pts->y[k], z = pts->z[k];
+        if (x < -1 || x > 1 || y < -1 || y > 1 || z < -1 || z > 1) return false;
+        if ((x == 0 && y == 0 && z == 0) || *n >= 26) continue;
+        d[*n][0] = x;
+        d[*n][1] = y;
+        d[*n][2] = z;
+        ++*n;
+    }
+    return true;
+}
+
+// Foreground test of labelling: the voxel is non-zero once converted to unit 4 through the
+// identity map (through single precision, truncated, low 32 bits kept).
+template <class T>
+inline bool labels_as_foreground(T v) {
+    if constexpr (std::is_integral_v<T> && sizeof(T) <= 2) {
+        return v != 0;  // exact in float, and a non-zero value keeps non-zero low bits
+    } else {
+        return qel::store_real<uint32_t>(static_cast<float>(v)) != 0;
+    }
+}
+
+bool plain_channel(const QelRawVolumeData* vol, int channel) {
+    return qel::has_channel(vol, channel) && vol->attribute[channel] == QEL_ATTRIBUTE_PLAIN &&
+           QEL_IsValidVoxelUnit(vol->unit[channel]) && qel::voxel_count(vol);
+}
+
+// The table's channel must still be a readable label channel.
+uint32_t* label_data(const QelComponentTable* table, int64_t* n) {
+    if (!table || !qel::has_channel(table->volume, table->channel)) return nullptr;
+    if (table->volume->unit[table->channel] != QEL_VOXEL_UNIT_UINT32) return nullptr;
+    const auto voxels = qel::voxel_count(table->volume);
+    if (!voxels) return nullptr;
+    *n = *voxels;
+    return static_cast<uint32_t*>(table->volume->data[table->channel]);
+}
+
+// A set of labels: a flag per label 0..n, and the rare labels above n in a list.
+struct LabelSet {
+    Block<uint8_t> flags;
+    const unsigned* labels = nullptr;
+    unsigned k = 0;
+    uint32_t n = 0;
+
+    bool build(uint32_t count, unsigned k_, const unsigned* labels_) {
+        n = count;
+        k = k_;
+        labels = labels_;
+        if (k > 0 && !labels) return false;
+        flags.reset(alloc_array<uint8_t>(int64_t{n} + 1, true));
+        if (!flags) return false;
+        for (unsigned i = 0; i < k; ++i)
+            if (labels[i] <= n) flags.get()[labels[i]] = 1;
+        return true;
+    }
+    bool contains(uint32_t v) const {
+        if (v <= n) return flags.get()[v] != 0;
+        for (unsigned i = 0; i < k; ++i)
+            if (labels[i] == v) return true;
+        return false;
+    }
+};
+
+// Ascending quicksort of keys[1..n] with values moved alongside: median of three, insertion
+// sort below 7 elements, the larger part pushed so that the stack stays shallow.
+template <class K, class V>
+void sort_keys_with_values(int64_t n, K* key, V* value) {
+    constexpr int64_t kShort = 7;
+    // Depth never exceeds log2(n) <= 32 pairs for any unsigned n.
+    int64_t stack[2 * 64 + 2];
+    int top = 0;
+    int64_t l = 1, r = n;
+    auto swap_at = [&](int64_t a, int64_t b) {
+        std::swap(key[a], key[b]);
+        std::swap(value[a], value[b]);
+    };
+    for (;;) {
+        if (r - l < kShort) {
+            for (int64_t p = l + 1; p <= r; ++p) {
+                const K a = key[p];
+                const V b = value[p];
+                int64_t i = p - 1;
+                for (; i >= 1 && key[i] > a; --i) {
+                    key[i + 1] = key[i];
+                    value[i + 1] = value[i];
+                }
+                key[i + 1] = a;
+                value[i + 1] = b;
+            }
+            if (top == 0) return;
+            r = stack[--top];
+            l = stack[--top];
+            continue;
+        }
+        const int64_t mid = (l + r) / 2;
+        swap_at(mid, l + 1);
+        if (key[l + 1] > key[r]) swap_at(l + 1, r);
+        if (key[l] > key[r]) swap_at(l, r);
+        if (key[l + 1] > key[l]) swap_at(l + 1, l);
+        int64_t i = l + 1, j = r;
+        const K a = key[l];
+        const V b = value[l];
+        for (;;) {
+            do ++i;
+            while (key[i] < a);
+            do --j;
+            while (key[j] > a);
+            if (j < i) break;
+            swap_at(i, j);
+        }
+        key[l] = key[j];
+        value[l] = value[j];
+        key[j] = a;
+        value[j] = b;
+        if (r - i + 1 >= j - l) {
+            stack[top++] = i;
+            stack[top++] = r;
+            r = j - 1;
+        } else {
+            stack[top++] = l;
+            stack[top++] = j - 1;
+            l = i;
+        }
+    }
+}
+
+}  // namespace
+
+int QEL_PropagateMinimumLabels(QelRawVolumeData* padded, const QelKernel* kernel) {
+    if (!qel::has_channel(padded, 0) || padded->unit[0] != QEL_VOXEL_UNIT_UINT32) return 0;
+    int d[26][3], n;
+    if (!kernel_displacements(kernel, d, &n) || !qel::voxel_count(padded)) return 0;
+    const Grid g{padded->size->nx, padded->size->ny, padded->size->nz};
+    if (g.nx < 3 || g.ny < 3 || g.nz < 3) return 0;
+    auto* cells = static_cast<uint32_t*>(padded->data[0]);
+    int64_t foreground = 0;
+    for (int64_t z = 1; z < g.nz - 1; ++z)
+        for (int64_t y = 1; y < g.ny - 1; ++y) {
+            const uint32_t* c = cells + g.at(1, y, z);
+            for (int64_t x = 0; x < g.nx - 2; ++x) foreground += c[x] != 0;
+        }
+    Labels labels;
+    labels.parent.reset(alloc_array<uint32_t>(label_bound(g, foreground) + 1));
+    if (!labels.parent) return 0;
+    // The border is background: clearing it keeps stray values from being read as labels.
+    for (int64_t z = 0; z < g.nz; ++z)
+        for (int64_t y = 0; y < g.ny; ++y) {
+            uint32_t* row = cells + g.at(0, y, z);
+            if (z == 0 || z == g.nz - 1 || y == 0 || y == g.ny - 1) {
+                std::memset(row, 0, static_cast<size_t>(g.nx) * sizeof(uint32_t));
+            } else {
+                row[0] = 0;
+                row[g.nx - 1] = 0;
+            }
+        }
+    if (label_cells(cells, g, earlier_neighbours(d, n, g), labels) == LabelResult::kTooMany)
+        return static_cast<int>(kTooManyLabels);
+    const uint32_t components = labels.compact();
+    const uint32_t* map = labels.parent.get();
+    for (int64_t i = 0; i < g.cells(); ++i) cells[i] = map[cells[i]];
+    return static_cast<int>(components);
+}
+
+int QEL_LabelComponents(QelRawVolumeData* vol, int channel, int connectivity) {
+    if (!plain_channel(vol, channel)) return 0;
+    const int nx = vol->size->nx, ny = vol->size->ny, nz = vol->size->nz;
+    const Grid g{int64_t{nx} + 2, int64_t{ny} + 2, int64_t{nz} + 2};
+    if (!qel::checked_voxels({g.nx, g.ny, g.nz})) return 0;
+    const qel::Neighbours nb = qel::neighbours_of(connectivity, g.nx, g.ny);
+    if (nb.count == 0) return 0;
+
+    Block<uint32_t> cells(alloc_array<uint32_t>(g.cells(), true));
+    if (!cells) return 0;
+    int64_t foreground = 0;
+    qel::dispatch_unit_void(vol->unit[channel], [&](auto tag) {
+        using T = typename decltype(tag)::type;
+        const T* v = static_cast<const T*>(vol->data[channel]);
+        for (int64_t z = 1; z <= nz; ++z)
+            for (int64_t y = 1; y <= ny; ++y) {
+                uint32_t* c = cells.get() + g.at(1, y, z);
+                for (int x = 0; x < nx; ++x, ++v) {
+                    const bool on = labels_as_foreground(*v);
+                    c[x] = on ? kUnlabelled : 0;
+                    foreground += on;
+                }
+            }
+    });
+
+    Labels labels;
+    labels.parent.reset(alloc_array<uint32_t>(label_bound(g, foreground) + 1));
+    if (!labels.parent) return 0;
+    if (label_cells(cells.get(), g, earlier_neighbours(nb.d, nb.count, g), labels) == LabelResult::kTooMany) {
+        fprintf(stderr, "Too many components.\n");
+        return 0;
+    }
+    const uint32_t components = labels.compact();
+
+    const QelSize3i dims{nx, ny, nz};
+    QelRawVolumeData* out = QEL_NewSingleChannelRawVolumeData(&dims, QEL_VOXEL_UNIT_UINT32, QEL_ATTRIBUTE_PLAIN);
+    if (!out) return 0;
+    const uint32_t* map = labels.parent.get();
+    uint32_t* o = static_cast<uint32_t*>(out->data[0]);
+    for (int64_t z = 1; z <= nz; ++z)
+        for (int64_t y = 1; y <= ny; ++y) {
+            const uint32_t* c = cells.get() + g.at(1, y, z);
+            for (int x = 0; x < nx; ++x) *o++ = map[c[x]];
+        }
+    QEL_SwapChannelsOfRawVolumeData(vol, channel, out, 0);
+    QEL_DeleteRawVolumeData(out);
+    return static_cast<int>(components);
+}
+
+QelComponentTable* QEL_NewComponentTable(QelRawVolumeData* vol, int channel, int n) {
+    if (n <= 0 || !qel::has_channel(vol, channel)) return nullptr;
+    if (vol->unit[channel] != QEL_VOXEL_UNIT_UINT32 || vol->attribute[channel] != QEL_ATTRIBUTE_PLAIN) {
+        fprintf(stderr, "Component volume must be UINT32 volume\n");
+        return nullptr;
+    }
+    const auto voxels = qel::voxel_count(vol);
+    if (!voxels) return nullptr;
+    auto* table = static_cast<QelComponentTable*>(std::calloc(1, sizeof(QelComponentTable)));
+    if (!table) return nullptr;
+    table->counts = alloc_array<uint32_t>(int64_t{n} + 1, true);
+    if (!table->counts) {
+        std::free(table);
+        return nullptr;
+    }
+    table->volume = vol;
+    table->channel = channel;
+    table->labelCount = n;
+    const uint32_t* v = static_cast<const uint32_t*>(vol->data[channel]);
+    const uint32_t top = static_cast<uint32_t>(n);
+    for (int64_t i = 0; i < *voxels; ++i)
+        if (v[i] <= top) ++table->counts[v[i]];
+    return table;
+}
+
+void QEL_DeleteComponentTable(QelComponentTable* table) {
+    if (!table) return;
+    std::free(table->counts);
+    std::free(table);
+}
+
+int QEL_RankComponentsBySize(QelComponentTable* table, int statistic) {
+    int64_t voxels;
+    if (statistic != -1 || !table || !table->counts || table->labelCount < 0) return -1;
+    uint32_t* v = label_data(table, &voxels);
+    if (!v) return -1;
+    const int64_t n = table->labelCount;
+    // Keys in double and labels as integers: the same comparisons, hence the same order, as
+    // single precision gives while every count is exact in it, and still exact beyond.
+    Block<double> keys(alloc_array<double>(n + 1));
+    Block<uint32_t> labels(alloc_array<uint32_t>(n + 1));
+    Block<uint32_t> map(alloc_array<uint32_t>(n + 1));
+    if (!keys || !labels || !map) return -1;
+    for (int64_t k = 0; k <= n; ++k) {
+        labels.get()[k] = static_cast<uint32_t>(k);
+        keys.get()[k] = -static_cast<double>(table->counts[k]);
+    }
+    sort_keys_with_values(n, keys.get(), labels.get());
+    map.get()[0] = 0;
+    for (int64_t j = 1; j <= n; ++j) map.get()[labels.get()[j]] = static_cast<uint32_t>(j);
+    const uint32_t top = static_cast<uint32_t>(n);
+    for (int64_t i = 0; i < voxels; ++i)
+        if (v[i] <= top) v[i] = map.get()[v[i]];
+    table->counts[0] = 0;
+    for (int64_t j = 1; j <= n; ++j) table->counts[j] = static_cast<uint32_t>(-keys.get()[j]);
+    return 0;
+}
+
+void QEL_SortKeysWithValues(unsigned n, float* keys, float* values) {
+    if (!keys || !values) return;
+    sort_keys_with_values(static_cast<int64_t>(n), keys, values);
+}
+
+int QEL_SelectComponent(QelComponentTable* table, unsigned label) {
+    int64_t voxels;
+    uint32_t* v = label_data(table, &voxels);
+    if (!v) return -1;
+    for (int64_t i = 0; i < voxels; ++i) v[i] = v[i] == label ? 1u : 0u;
+    return 0;
+}
+
+int QEL_KeepComponents(QelComponentTable* table, unsigned k, const unsigned* labels) {
+    int64_t voxels;
+    uint32_t* v = label_data(table, &voxels);
+    LabelSet set;
+    if (!v || table->labelCount < 0 || !set.build(static_cast<uint32_t>(table->labelCount), k, labels)) return -1;
+    for (int64_t i = 0; i < voxels; ++i)
+        if (!set.contains(v[i])) v[i] = 0;
+    return 0;
+}
+
+int QEL_RemoveComponent(QelComponentTable* table, unsigned label) {
+    int64_t voxels;
+    uint32_t* v = label_data(table, &voxels);
+    if (!v) return -1;
+    for (int64_t i = 0; i < voxels; ++i)
+        if (v[i] == label) v[i] = 0;
+    return 0;
+}
+
+int QEL_RemoveComponents(QelComponentTable* table, unsigned k, const unsigned* labels) {
+    int64_t voxels;
+    uint32_t* v = label_data(table, &voxels);
+    LabelSet set;
+    if (!v || table->labelCount < 0 || !set.build(static_cast<uint32_t>(table->labelCount), k, labels)) return -1;
+    for (int64_t i = 0; i < voxels; ++i)
+        if (set.contains(v[i])) v[i] = 0;
+    return 0;
+}
+
+void QEL_GetBoxOfComponent(const QelComponentTable* table, int label, QelBox3i* box) {
+    int64_t voxels;
+    if (!box || !box->origin || !box->size || !table || !table->counts) return;
+    if (label < 0 || label > table->labelCount || table->counts[label] == 0) return;
+    const uint32_t* v = label_data(table, &voxels);
+    if (!v) return;
+    const int nx = table->volume->size->nx, ny = table->volume->size->ny, nz = table->volume->size->nz;
+    const uint32_t want = static_cast<uint32_t>(label);
+    int lo[3] = {nx, ny, nz}, hi[3] = {-1, -1, -1};
+    for (int z = 0; z < nz; ++z)
+        for (int y = 0; y < ny; ++y)
+            for (int x = 0; x < nx; ++x, ++v) {
+                if (*v != want) continue;
+                lo[0] = std::min(lo[0], x);
+                hi[0] = std::max(hi[0], x);
+                lo[1] = std::min(lo[1], y);
+                hi[1] = std::max(hi[1], y);
+                lo[2] = std::min(lo[2], z);
+                hi[2] = std::max(hi[2], z);
+            }
+    if (hi[0] < 0) return;
+    *box->origin = QelPoint3i{lo[0], lo[1], lo[2]};
+    *box->size = QelSize3i{hi[0] - lo[0] + 1, hi[1] - lo[1] + 1, hi[2] - lo[2] + 1};
+}
+
+int QEL_FillCavities(QelRawVolumeData* vol, int channel) {
+    if (!QEL_IsBinaryChannel(vol, channel)) return 0;
+    if (!plain_channel(vol, channel)) return -1;
+    const int nx = vol->size->nx, ny = vol->size->ny, nz = vol->size->nz;
+    const Grid g{int64_t{nx} + 2, int64_t{ny} + 2, int64_t{nz} + 2};
+    if (!qel::checked_voxels({g.nx, g.ny, g.nz})) return -1;
+    const qel::Neighbours nb = qel::neighbours_of(6, g.nx, g.ny);
+    Block<uint8_t> cells(alloc_array<uint8_t>(g.cells(), true));
+    if (!cells) return -1;
+
+    // Background on a face is outside; the rest of the background is outside only when a
+    // chain of 6-neighbours links it to a face.
+    int64_t candidates = 0;
+    qel::dispatch_unit_void(vol->unit[channel], [&](auto tag) {
+        using T = typename decltype(tag)::type;
+        const T* v = static_cast<const T*>(vol->data[channel]);
+        for (int z = 0; z < nz; ++z)
+            for (int y = 0; y < ny; ++y) {
+                uint8_t* c = cells.get() + g.at(1, y + 1, z + 1);
+                const bool faceRow = z == 0 || z == nz - 1 || y == 0 || y == ny - 1;
+                for (int x = 0; x < nx; ++x, ++v) {
+                    if (*v != T(0)) continue;
+                    const bool face = faceRow || x == 0 || x == nx - 1;
+                    c[x] = face ? qel::kRegion : qel::kCandidate;
+                    candidates += !face;
+                }
+            }
+    });
+    Block<uint32_t> queue(
+        static_cast<uint32_t*>(qel::grow_queue_alloc(static_cast<size_t>(candidates) * sizeof(uint32_t))));
+    qel::grow_region(cells.get(), g.cells(), nb, queue.get());
+
+    qel::dispatch_unit_void(vol->unit[channel], [&](auto tag) {
+        using T = typename decltype(tag)::type;
+        T* v = static_cast<T*>(vol->data[channel]);
+        for (int z = 0; z < nz; ++z)
+            for (int y = 0; y < ny; ++y) {
+                const uint8_t* c = cells.get() + g.at(1, y + 1, z + 1);
+                for (int x = 0; x < nx; ++x, ++v) *v = c[x] == qel::kRegion ? T(0) : T(1);
+            }
+    });
+    return 0;
+}
