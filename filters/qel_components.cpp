@@ -1,8 +1,9 @@
-// Connected components. Labelling is one raster pass of union-find over a zero-bordered copy
-// (each new provisional label joins the sets of its earlier neighbours, the smaller label
-// becoming the root), then a relabelling in increasing order of the roots. The root of a set
-// is the label of the component's first voxel in storage order, so the numbering is the one
-// that repeated minimum propagation and compaction would give, without repeated passes.
+// Connected components. Labelling is one raster pass of union-find over runs of foreground
+// voxels (each new provisional label joins the sets of the runs it touches in earlier rows, the
+// smaller label becoming the root), then a relabelling in increasing order of the roots. The
+// root of a set is the label of the component's first run, which holds its first voxel in
+// storage order, so the numbering is the one that repeated minimum propagation and compaction
+// would give, without repeated passes and without a padded copy.
 #include "filters/qel_components.h"
 
 #include <algorithm>
@@ -36,41 +37,6 @@ T* alloc_array(int64_t n, bool zeroed = false) {
 }
 
 constexpr uint32_t kTooManyLabels = 0x7FFFFFFF;
-constexpr uint32_t kUnlabelled = 0xFFFFFFFF;
-
-// A zero-bordered grid of (nx + 2) x (ny + 2) x (nz + 2) cells.
-struct Grid {
-    int64_t nx, ny, nz;  // padded dims
-    int64_t cells() const { return nx * ny * nz; }
-    int64_t at(int64_t x, int64_t y, int64_t z) const { return x + nx * (y + ny * z); }
-};
-
-// The earlier neighbours of a cell (linear offset < 0), and the subset that the left
-// neighbour, when it is foreground, has not already joined: those are all one needs to read.
-struct EarlierNeighbours {
-    int count = 0, restCount = 0;
-    int64_t all[13], rest[13];
-};
-
-EarlierNeighbours earlier_neighbours(const int (*d)[3], int n, const Grid& g) {
-    EarlierNeighbours e;
-    auto earlier = [&](int x, int y, int z) { return g.at(x, y, z) < 0; };
-    auto listed = [&](int x, int y, int z) {
-        for (int i = 0; i < n; ++i)
-            if (d[i][0] == x && d[i][1] == y && d[i][2] == z) return true;
-        return false;
-    };
-    for (int i = 0; i < n && e.count < 13; ++i) {
-        const int x = d[i][0], y = d[i][1], z = d[i][2];
-        if (!earlier(x, y, z)) continue;
-        e.all[e.count++] = g.at(x, y, z);
-        // Seen from the left neighbour this cell is at (x + 1, y, z): already joined when that
-        // displacement is the left neighbour itself or one of its own earlier neighbours.
-        const bool joined = (x + 1 == 0 && y == 0 && z == 0) || (listed(x + 1, y, z) && earlier(x + 1, y, z));
-        if (!joined) e.rest[e.restCount++] = g.at(x, y, z);
-    }
-    return e;
-}
 
 // Union-find over provisional labels 1..count with the smallest label of a set as its root.
 struct Labels {
@@ -108,39 +74,139 @@ struct Labels {
     }
 };
 
-// New provisional labels never sit side by side in a row, so a row of w cells holds at most
-// (w + 1) / 2 of them; nor can there be more than foreground cells.
-int64_t label_bound(const Grid& g, int64_t foreground) {
-    const int64_t rows = (g.ny - 2) * (g.nz - 2);
-    return std::min(foreground, rows * ((g.nx - 1) / 2));
+// How runs of foreground voxels in a row connect to the runs of the rows already visited. The
+// neighbours of a connectivity that a raster scan meets first lie in the row itself (x - 1) and
+// in four earlier rows; per earlier row their x displacements form intervals [dmin, dmax], and a
+// run [s, e) touches a run [a, b) of that row when a <= e - 1 + dmax and b - 1 >= s + dmin.
+struct RunLinks {
+    // Earlier rows, as (y, z) relative to the row: (-1, 0), (-1, -1), (0, -1), (1, -1).
+    static constexpr int kRowDy[4] = {-1, -1, 0, 1};
+    static constexpr int kRowDz[4] = {0, -1, -1, -1};
+    struct Link {
+        int row, dmin, dmax;
+    };
+    int count = 0;
+    Link link[8];
+    bool joinsLeft = false;  // x - 1 is a neighbour: a run is a maximal span, else one voxel
+};
+
+// Neighbours are taken both ways (q is a neighbour of p when p is one of q), which is what makes
+// them components. False when a neighbour reaches further than one voxel.
+bool run_links(const int (*d)[3], int n, RunLinks* links) {
+    bool dx[4][3] = {};
+    for (int i = 0; i < n; ++i) {
+        int x = d[i][0], y = d[i][1], z = d[i][2];
+        if (x < -1 || x > 1 || y < -1 || y > 1 || z < -1 || z > 1) return false;
+        if (z > 0 || (z == 0 && (y > 0 || (y == 0 && x > 0)))) {
+            x = -x;  // the same link, seen from the later voxel
+            y = -y;
+            z = -z;
+        }
+        if (z == 0 && y == 0) {
+            if (x == -1) links->joinsLeft = true;
+            continue;
+        }
+        for (int r = 0; r < 4; ++r)
+            if (RunLinks::kRowDy[r] == y && RunLinks::kRowDz[r] == z) dx[r][x + 1] = true;
+    }
+    for (int r = 0; r < 4; ++r)
+        for (int x = 0; x < 3; ++x) {
+            if (!dx[r][x] || (x > 0 && dx[r][x - 1])) continue;
+            int end = x;
+            while (end + 1 < 3 && dx[r][end + 1]) ++end;
+            links->link[links->count++] = {r, x - 1, end - 1};
+        }
+    return true;
 }
 
-enum class LabelResult { kDone, kTooMany };
+struct Run {
+    int32_t first, last;  // x of the first and the last voxel
+    uint32_t label;
+};
 
-// Provisional pass over the interior: every non-zero cell takes a label joined with the sets
-// of its earlier foreground neighbours, or a new one. labels.parent must hold bound + 1 entries.
-LabelResult label_cells(uint32_t* cells, const Grid& g, const EarlierNeighbours& e, Labels& labels) {
+// The runs of one slice, row by row: row y holds runs[rowBegin[y] .. rowBegin[y + 1]).
+struct SliceRuns {
+    Block<Run> runs;
+    Block<int64_t> rowBegin;
+    int64_t size = 0, capacity = 0;
+
+    bool init(int64_t ny) {
+        rowBegin.reset(alloc_array<int64_t>(ny + 1, true));
+        return rowBegin != nullptr;
+    }
+    // Room for `more` runs; rows reserve their worst case first, so that the runs of the row
+    // above, read while a row is labelled, never move.
+    bool reserve(int64_t more) {
+        if (size + more <= capacity) return true;
+        const int64_t grown = std::max(2 * capacity, size + more);
+        Run* bigger = static_cast<Run*>(std::realloc(runs.get(), static_cast<size_t>(grown) * sizeof(Run)));
+        if (!bigger) return false;
+        (void)runs.release();
+        runs.reset(bigger);
+        capacity = grown;
+        return true;
+    }
+    void push(const Run& r) { runs.get()[size++] = r; }
+};
+
+// New provisional labels never sit side by side in a row, so a row of w voxels holds at most
+// (w + 1) / 2 of them. The table is allocated for that many but only touched as labels appear.
+int64_t label_bound(int64_t nx, int64_t ny, int64_t nz) { return ny * nz * ((nx + 1) / 2); }
+
+enum class LabelResult { kDone, kTooMany, kNoMemory };
+
+// Provisional labelling in storage order of a grid of nx * ny * nz cells, run by run: every
+// run of foreground voxels takes a label joined with the sets of the runs it touches in earlier
+// rows, or a new one, and its cells are set to it; other cells are left as they are (0).
+// rowForeground(row) gives the test of voxel x of a row; it is asked before the voxel is written.
+// labels.parent must hold label_bound + 1 entries. Links is the link count when it is fixed.
+template <int Links, class RowForeground>
+LabelResult label_runs_n(uint32_t* cells, int64_t nx, int64_t ny, int64_t nz, const RunLinks& links,
+                         Labels& labels, RowForeground rowForeground) {
+    const int linkCount = Links < 0 ? links.count : Links;
     uint32_t* parent = labels.parent.get();
     uint32_t count = 0;
-    for (int64_t z = 1; z < g.nz - 1; ++z)
-        for (int64_t y = 1; y < g.ny - 1; ++y) {
-            uint32_t* c = cells + g.at(1, y, z);
-            uint32_t left = 0;
-            for (int64_t x = 1; x < g.nx - 1; ++x, ++c) {
-                if (*c == 0) {
-                    left = 0;
-                    continue;
-                }
-                uint32_t lab = left;
-                if (lab) {
-                    for (int i = 0; i < e.restCount; ++i) {
-                        const uint32_t l = c[e.rest[i]];
-                        if (l && l != lab) lab = labels.unite(lab, l);
-                    }
-                } else {
-                    for (int i = 0; i < e.count; ++i) {
-                        const uint32_t l = c[e.all[i]];
-                        if (l && l != lab) lab = lab ? labels.unite(lab, l) : l;
+    SliceRuns slices[2];
+    if (!slices[0].init(ny) || !slices[1].init(ny)) return LabelResult::kNoMemory;
+    for (int64_t z = 0; z < nz; ++z) {
+        SliceRuns& cur = slices[z & 1];
+        const SliceRuns& prev = slices[(z & 1) ^ 1];
+        cur.size = 0;
+        for (int64_t y = 0; y < ny; ++y) {
+            if (!cur.reserve((nx + 1) / 2)) return LabelResult::kNoMemory;
+            cur.rowBegin.get()[y] = cur.size;
+            // The runs each link reads: [next, end) of an earlier row, or nothing.
+            const Run* next[8];
+            const Run* end[8];
+            for (int i = 0; i < linkCount; ++i) {
+                const int r = links.link[i].row;
+                const int64_t yy = y + RunLinks::kRowDy[r];
+                const bool present = yy >= 0 && yy < ny && (RunLinks::kRowDz[r] == 0 || z > 0);
+                const SliceRuns& rs = RunLinks::kRowDz[r] == 0 ? cur : prev;
+                next[i] = rs.runs.get() + (present ? rs.rowBegin.get()[yy] : 0);
+                end[i] = rs.runs.get() + (present ? rs.rowBegin.get()[yy + 1] : 0);
+            }
+            const int64_t row = y + ny * z;
+            const auto foreground = rowForeground(row);
+            uint32_t* cellRow = cells + nx * row;
+            int64_t x = 0;
+            for (;;) {
+                while (x < nx && !foreground(x)) ++x;
+                if (x == nx) break;
+                const int64_t first = x++;
+                if (links.joinsLeft)
+                    while (x < nx && foreground(x)) ++x;
+                const int64_t last = x - 1;
+                uint32_t lab = 0;
+                for (int i = 0; i < linkCount; ++i) {
+                    const int64_t lo = first + links.link[i].dmin, hi = last + links.link[i].dmax;
+                    const Run* r = next[i];
+                    // Runs entirely left of this one's reach are left of every later run's too.
+                    while (r < end[i] && r->last < lo) ++r;
+                    next[i] = r;
+                    for (; r < end[i] && r->first <= hi; ++r) {
+                        const uint32_t l = r->label;
+                        lab = !lab ? l : l == lab ? lab : labels.unite(lab, l);
                     }
                 }
                 if (!lab) {
@@ -149,11 +215,24 @@ LabelResult label_cells(uint32_t* cells, const Grid& g, const EarlierNeighbours&
                     parent[lab] = lab;
                     labels.count = count;
                 }
-                *c = lab;
-                left = lab;
+                for (int64_t i = first; i <= last; ++i) cellRow[i] = lab;
+                cur.push({static_cast<int32_t>(first), static_cast<int32_t>(last), lab});
             }
         }
+        cur.rowBegin.get()[ny] = cur.size;
+    }
     return LabelResult::kDone;
+}
+
+// The link counts of 6-, 18- and 26-connectivity get loops of fixed length.
+template <class RowForeground>
+LabelResult label_runs(uint32_t* cells, int64_t nx, int64_t ny, int64_t nz, const RunLinks& links, Labels& labels,
+                       RowForeground rowForeground) {
+    switch (links.count) {
+        case 2: return label_runs_n<2>(cells, nx, ny, nz, links, labels, rowForeground);
+        case 4: return label_runs_n<4>(cells, nx, ny, nz, links, labels, rowForeground);
+        default: return label_runs_n<-1>(cells, nx, ny, nz, links, labels, rowForeground);
+    }
 }
 
 // Neighbour displacements of a kernel's points 1..count-1; false when one reaches further
@@ -295,82 +374,71 @@ void sort_keys_with_values(int64_t n, K* key, V* value) {
 int QEL_PropagateMinimumLabels(QelRawVolumeData* padded, const QelKernel* kernel) {
     if (!qel::has_channel(padded, 0) || padded->unit[0] != QEL_VOXEL_UNIT_UINT32) return 0;
     int d[26][3], n;
-    if (!kernel_displacements(kernel, d, &n) || !qel::voxel_count(padded)) return 0;
-    const Grid g{padded->size->nx, padded->size->ny, padded->size->nz};
-    if (g.nx < 3 || g.ny < 3 || g.nz < 3) return 0;
-    auto* cells = static_cast<uint32_t*>(padded->data[0]);
-    int64_t foreground = 0;
-    for (int64_t z = 1; z < g.nz - 1; ++z)
-        for (int64_t y = 1; y < g.ny - 1; ++y) {
-            const uint32_t* c = cells + g.at(1, y, z);
-            for (int64_t x = 0; x < g.nx - 2; ++x) foreground += c[x] != 0;
-        }
+    RunLinks links;
+    if (!kernel_displacements(kernel, d, &n) || !run_links(d, n, &links)) return 0;
+    const auto voxels = qel::voxel_count(padded);
+    if (!voxels) return 0;
+    const int64_t nx = padded->size->nx, ny = padded->size->ny, nz = padded->size->nz;
     Labels labels;
-    labels.parent.reset(alloc_array<uint32_t>(label_bound(g, foreground) + 1));
+    labels.parent.reset(alloc_array<uint32_t>(label_bound(nx, ny, nz) + 1));
     if (!labels.parent) return 0;
-    // The border is background: clearing it keeps stray values from being read as labels.
-    for (int64_t z = 0; z < g.nz; ++z)
-        for (int64_t y = 0; y < g.ny; ++y) {
-            uint32_t* row = cells + g.at(0, y, z);
-            if (z == 0 || z == g.nz - 1 || y == 0 || y == g.ny - 1) {
-                std::memset(row, 0, static_cast<size_t>(g.nx) * sizeof(uint32_t));
+    auto* cells = static_cast<uint32_t*>(padded->data[0]);
+    // The outermost layer is background: clearing it keeps stray values from becoming labels.
+    for (int64_t z = 0; z < nz; ++z)
+        for (int64_t y = 0; y < ny; ++y) {
+            uint32_t* row = cells + nx * (y + ny * z);
+            if (z == 0 || z == nz - 1 || y == 0 || y == ny - 1) {
+                std::memset(row, 0, static_cast<size_t>(nx) * sizeof(uint32_t));
             } else {
                 row[0] = 0;
-                row[g.nx - 1] = 0;
+                row[nx - 1] = 0;
             }
         }
-    if (label_cells(cells, g, earlier_neighbours(d, n, g), labels) == LabelResult::kTooMany)
-        return static_cast<int>(kTooManyLabels);
+    const auto rowForeground = [&](int64_t row) {
+        const uint32_t* r = cells + row * nx;
+        return [r](int64_t x) { return r[x] != 0; };
+    };
+    switch (label_runs(cells, nx, ny, nz, links, labels, rowForeground)) {
+        case LabelResult::kTooMany: return static_cast<int>(kTooManyLabels);
+        case LabelResult::kNoMemory: return 0;
+        case LabelResult::kDone: break;
+    }
     const uint32_t components = labels.compact();
     const uint32_t* map = labels.parent.get();
-    for (int64_t i = 0; i < g.cells(); ++i) cells[i] = map[cells[i]];
+    for (int64_t i = 0; i < *voxels; ++i) cells[i] = map[cells[i]];
     return static_cast<int>(components);
 }
 
 int QEL_LabelComponents(QelRawVolumeData* vol, int channel, int connectivity) {
     if (!plain_channel(vol, channel)) return 0;
-    const int nx = vol->size->nx, ny = vol->size->ny, nz = vol->size->nz;
-    const Grid g{int64_t{nx} + 2, int64_t{ny} + 2, int64_t{nz} + 2};
-    if (!qel::checked_voxels({g.nx, g.ny, g.nz})) return 0;
-    const qel::Neighbours nb = qel::neighbours_of(connectivity, g.nx, g.ny);
-    if (nb.count == 0) return 0;
-
-    Block<uint32_t> cells(alloc_array<uint32_t>(g.cells(), true));
-    if (!cells) return 0;
-    int64_t foreground = 0;
-    qel::dispatch_unit_void(vol->unit[channel], [&](auto tag) {
+    const int64_t nx = vol->size->nx, ny = vol->size->ny, nz = vol->size->nz;
+    const qel::Neighbours nb = qel::neighbours_of(connectivity, nx, ny);
+    RunLinks links;
+    if (nb.count == 0 || !run_links(nb.d, nb.count, &links)) return 0;
+    Labels labels;
+    labels.parent.reset(alloc_array<uint32_t>(label_bound(nx, ny, nz) + 1));
+    if (!labels.parent) return 0;
+    const QelSize3i dims{vol->size->nx, vol->size->ny, vol->size->nz};
+    QelRawVolumeData* out = QEL_NewSingleChannelRawVolumeData(&dims, QEL_VOXEL_UNIT_UINT32, QEL_ATTRIBUTE_PLAIN);
+    if (!out) return 0;
+    auto* cells = static_cast<uint32_t*>(out->data[0]);
+    const LabelResult result = qel::dispatch_unit<LabelResult>(vol->unit[channel], LabelResult::kNoMemory, [&](auto tag) {
         using T = typename decltype(tag)::type;
         const T* v = static_cast<const T*>(vol->data[channel]);
-        for (int64_t z = 1; z <= nz; ++z)
-            for (int64_t y = 1; y <= ny; ++y) {
-                uint32_t* c = cells.get() + g.at(1, y, z);
-                for (int x = 0; x < nx; ++x, ++v) {
-                    const bool on = labels_as_foreground(*v);
-                    c[x] = on ? kUnlabelled : 0;
-                    foreground += on;
-                }
-            }
+        return label_runs(cells, nx, ny, nz, links, labels, [&](int64_t row) {
+            const T* r = v + row * nx;
+            return [r](int64_t x) { return labels_as_foreground(r[x]); };
+        });
     });
-
-    Labels labels;
-    labels.parent.reset(alloc_array<uint32_t>(label_bound(g, foreground) + 1));
-    if (!labels.parent) return 0;
-    if (label_cells(cells.get(), g, earlier_neighbours(nb.d, nb.count, g), labels) == LabelResult::kTooMany) {
-        fprintf(stderr, "Too many components.\n");
+    if (result != LabelResult::kDone) {
+        QEL_DeleteRawVolumeData(out);
+        if (result == LabelResult::kTooMany) fprintf(stderr, "Too many components.\n");
         return 0;
     }
     const uint32_t components = labels.compact();
-
-    const QelSize3i dims{nx, ny, nz};
-    QelRawVolumeData* out = QEL_NewSingleChannelRawVolumeData(&dims, QEL_VOXEL_UNIT_UINT32, QEL_ATTRIBUTE_PLAIN);
-    if (!out) return 0;
     const uint32_t* map = labels.parent.get();
-    uint32_t* o = static_cast<uint32_t*>(out->data[0]);
-    for (int64_t z = 1; z <= nz; ++z)
-        for (int64_t y = 1; y <= ny; ++y) {
-            const uint32_t* c = cells.get() + g.at(1, y, z);
-            for (int x = 0; x < nx; ++x) *o++ = map[c[x]];
-        }
+    const int64_t voxels = nx * ny * nz;
+    for (int64_t i = 0; i < voxels; ++i) cells[i] = map[cells[i]];
     QEL_SwapChannelsOfRawVolumeData(vol, channel, out, 0);
     QEL_DeleteRawVolumeData(out);
     return static_cast<int>(components);
@@ -505,10 +573,13 @@ int QEL_FillCavities(QelRawVolumeData* vol, int channel) {
     if (!QEL_IsBinaryChannel(vol, channel)) return 0;
     if (!plain_channel(vol, channel)) return -1;
     const int nx = vol->size->nx, ny = vol->size->ny, nz = vol->size->nz;
-    const Grid g{int64_t{nx} + 2, int64_t{ny} + 2, int64_t{nz} + 2};
-    if (!qel::checked_voxels({g.nx, g.ny, g.nz})) return -1;
-    const qel::Neighbours nb = qel::neighbours_of(6, g.nx, g.ny);
-    Block<uint8_t> cells(alloc_array<uint8_t>(g.cells(), true));
+    // A grid grown by one zero cell on every side, so that growing needs no bounds tests.
+    const int64_t px = int64_t{nx} + 2, py = int64_t{ny} + 2, pz = int64_t{nz} + 2;
+    const auto cellCount = qel::checked_voxels({px, py, pz});
+    if (!cellCount) return -1;
+    const qel::Neighbours nb = qel::neighbours_of(6, px, py);
+    Block<uint8_t> cells(alloc_array<uint8_t>(*cellCount, true));
+    auto interior_row = [&](int y, int z) { return cells.get() + 1 + px * ((y + 1) + py * (z + 1)); };
     if (!cells) return -1;
 
     // Background on a face is outside; the rest of the background is outside only when a
@@ -519,7 +590,7 @@ int QEL_FillCavities(QelRawVolumeData* vol, int channel) {
         const T* v = static_cast<const T*>(vol->data[channel]);
         for (int z = 0; z < nz; ++z)
             for (int y = 0; y < ny; ++y) {
-                uint8_t* c = cells.get() + g.at(1, y + 1, z + 1);
+                uint8_t* c = interior_row(y, z);
                 const bool faceRow = z == 0 || z == nz - 1 || y == 0 || y == ny - 1;
                 for (int x = 0; x < nx; ++x, ++v) {
                     if (*v != T(0)) continue;
@@ -531,14 +602,14 @@ int QEL_FillCavities(QelRawVolumeData* vol, int channel) {
     });
     Block<uint32_t> queue(
         static_cast<uint32_t*>(qel::grow_queue_alloc(static_cast<size_t>(candidates) * sizeof(uint32_t))));
-    qel::grow_region(cells.get(), g.cells(), nb, queue.get());
+    qel::grow_region(cells.get(), *cellCount, nb, queue.get());
 
     qel::dispatch_unit_void(vol->unit[channel], [&](auto tag) {
         using T = typename decltype(tag)::type;
         T* v = static_cast<T*>(vol->data[channel]);
         for (int z = 0; z < nz; ++z)
             for (int y = 0; y < ny; ++y) {
-                const uint8_t* c = cells.get() + g.at(1, y + 1, z + 1);
+                const uint8_t* c = interior_row(y, z);
                 for (int x = 0; x < nx; ++x, ++v) *v = c[x] == qel::kRegion ? T(0) : T(1);
             }
     });

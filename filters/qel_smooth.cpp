@@ -1,8 +1,9 @@
-// Convolution over a padded copy with precomputed linear offsets. The copy is grown only by
-// the reach of the points along each axis: with edge replication that reads the same values
-// as growing every side by the margin, at a fraction of the copying for one-dimensional
-// kernels. The sums run point by point over a row of double accumulators, which keeps each
-// voxel's additions in point order and lets the row loop vectorise.
+// Convolution in place. Every output voxel must be computed from the channel as it was, but a
+// row of output is only ever read back by rows at most `back` rows later, so a ring of that many
+// original rows stands in for a copy of the whole channel. Edge replication is clamping of the
+// source coordinates: each point reads whole source rows (clamped in y and z) and only the few
+// voxels near the row ends clamp x. The sums run point by point over a row of double
+// accumulators, which keeps each voxel's additions in point order.
 #include "filters/qel_smooth.h"
 
 #include <algorithm>
@@ -14,7 +15,6 @@
 
 #include "volume/qel_binary.hpp"
 #include "volume/qel_checked.hpp"
-#include "volume/qel_pad.h"
 #include "volume/qel_store.hpp"
 #include "volume/qel_unit_dispatch.hpp"
 
@@ -32,32 +32,71 @@ int axis_of(const char* axis) {
     return -1;
 }
 
-struct VolumeDeleter {
-    void operator()(QelRawVolumeData* v) const { QEL_DeleteRawVolumeData(v); }
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
 };
-using VolumePtr = std::unique_ptr<QelRawVolumeData, VolumeDeleter>;
 
 struct KernelDeleter {
     void operator()(QelKernel* k) const { QEL_DeleteKernel(k); }
 };
 using KernelPtr = std::unique_ptr<QelKernel, KernelDeleter>;
 
+struct Point {
+    int64_t dx, dy, dz;
+    double w;
+};
+
+inline int64_t clamp_index(int64_t i, int64_t n) { return i < 0 ? 0 : i >= n ? n - 1 : i; }
+
+// acc[x] += src[clamp(x + dx)] * w for x in 0..nx-1.
 template <class T>
-void convolve_rows(const T* copy, T* out, int nx, int ny, int nz, const int64_t reach[3], const int64_t* off,
-                   const float* weight, int count, double* acc) {
-    const int64_t qx = nx + 2 * reach[0], qy = ny + 2 * reach[1];
-    for (int z = 0; z < nz; ++z)
-        for (int y = 0; y < ny; ++y) {
-            const T* base = copy + reach[0] + qx * ((y + reach[1]) + qy * (z + reach[2]));
-            for (int x = 0; x < nx; ++x) acc[x] = 0.0;
-            for (int k = 0; k < count; ++k) {
-                const T* src = base + off[k];
-                const double w = weight[k];
-                for (int x = 0; x < nx; ++x) acc[x] += static_cast<double>(src[x]) * w;
-            }
-            for (int x = 0; x < nx; ++x) out[x] = qel::store_real<T>(acc[x]);
-            out += nx;
+inline void accumulate(double* __restrict acc, const T* __restrict src, int64_t nx, int64_t dx, double w) {
+    const int64_t lo = std::clamp<int64_t>(-dx, 0, nx), hi = std::clamp<int64_t>(nx - dx, lo, nx);
+    const double first = static_cast<double>(src[0]) * w, last = static_cast<double>(src[nx - 1]) * w;
+    for (int64_t x = 0; x < lo; ++x) acc[x] += first;
+    const T* s = src + dx;
+    int64_t x = lo;
+    // Four independent lanes per step; each lane still adds its products in point order.
+    for (; x + 4 <= hi; x += 4) {
+        const double a0 = static_cast<double>(s[x]) * w, a1 = static_cast<double>(s[x + 1]) * w;
+        const double a2 = static_cast<double>(s[x + 2]) * w, a3 = static_cast<double>(s[x + 3]) * w;
+        acc[x] += a0;
+        acc[x + 1] += a1;
+        acc[x + 2] += a2;
+        acc[x + 3] += a3;
+    }
+    for (; x < hi; ++x) acc[x] += static_cast<double>(s[x]) * w;
+    for (x = hi; x < nx; ++x) acc[x] += last;
+}
+
+// Rows (of nx voxels, storage order) by which a point can reach back from the row it is applied
+// to; clamping only ever moves a source row closer.
+int64_t rows_back(const Point* pts, int count, int64_t ny) {
+    int64_t back = 0;
+    for (int k = 0; k < count; ++k)
+        back = std::max(back, std::max<int64_t>(0, -pts[k].dy) + ny * std::max<int64_t>(0, -pts[k].dz));
+    return back;
+}
+
+// ring holds `window` rows: row r of the original channel at slot r % window once it is saved.
+template <class T>
+void convolve_rows(T* data, int64_t nx, int64_t ny, int64_t nz, const Point* pts, int count, double* acc, T* ring,
+                   int64_t window) {
+    const int64_t rows = ny * nz;
+    const size_t rowBytes = static_cast<size_t>(nx) * sizeof(T);
+    for (int64_t r = 0; r < rows; ++r) {
+        const int64_t y = r % ny, z = r / ny;
+        for (int64_t x = 0; x < nx; ++x) acc[x] = 0.0;
+        for (int k = 0; k < count; ++k) {
+            const Point& p = pts[k];
+            const int64_t s = clamp_index(y + p.dy, ny) + ny * clamp_index(z + p.dz, nz);
+            const T* src = s < r ? ring + (s % window) * nx : data + s * nx;
+            accumulate(acc, src, nx, p.dx, p.w);
         }
+        T* out = data + r * nx;
+        std::memcpy(ring + (r % window) * nx, out, rowBytes);
+        for (int64_t x = 0; x < nx; ++x) out[x] = qel::store_real<T>(acc[x]);
+    }
 }
 
 }  // namespace
@@ -116,30 +155,19 @@ void QEL_ConvolveChannel(QelRawVolumeData* vol, int channel, QelKernel* kernel) 
 
     const QelVoxelList* pts = kernel->points;
     const int count = std::clamp(pts->count, 0, pts->capacity);
-    int64_t reach[3] = {0, 0, 0};
-    for (int k = 0; k < count; ++k) {
-        reach[0] = std::max(reach[0], std::abs(int64_t{pts->x[k]}));
-        reach[1] = std::max(reach[1], std::abs(int64_t{pts->y[k]}));
-        reach[2] = std::max(reach[2], std::abs(int64_t{pts->z[k]}));
-    }
-    const int64_t grown[3] = {nx + 2 * reach[0], ny + 2 * reach[1], nz + 2 * reach[2]};
-    if (!qel::checked_voxels({grown[0], grown[1], grown[2]})) return;
-
-    VolumePtr copy(QEL_ExtractChannelOfRawVolumeData(vol, channel));
-    if (!copy) return;
-    QelPoint3i origin{static_cast<int>(-reach[0]), static_cast<int>(-reach[1]), static_cast<int>(-reach[2])};
-    QelSize3i size{static_cast<int>(grown[0]), static_cast<int>(grown[1]), static_cast<int>(grown[2])};
-    const QelBox3i box{&origin, &size};
-    if (QEL_CropRawVolumeData(copy.get(), &box, QEL_PAD_REPLICATE) != 0) return;
-
-    std::unique_ptr<int64_t[]> off(new (std::nothrow) int64_t[static_cast<size_t>(count) + 1]);
+    std::unique_ptr<Point[]> points(new (std::nothrow) Point[static_cast<size_t>(count) + 1]);
     std::unique_ptr<double[]> acc(new (std::nothrow) double[static_cast<size_t>(nx)]);
-    if (!off || !acc) return;
-    for (int k = 0; k < count; ++k) off[k] = pts->x[k] + grown[0] * (pts->y[k] + grown[1] * pts->z[k]);
+    if (!points || !acc) return;
+    for (int k = 0; k < count; ++k) points[k] = {pts->x[k], pts->y[k], pts->z[k], kernel->weight[k]};
+    const int64_t window = std::min<int64_t>(rows_back(points.get(), count, ny) + 1, int64_t{ny} * nz);
+    const auto ringBytes = qel::checked_product({window, nx, QEL_GetVoxelUnitSize(vol->unit[channel])});
+    if (!ringBytes) return;
+    std::unique_ptr<unsigned char, FreeDeleter> ring(static_cast<unsigned char*>(std::malloc(static_cast<size_t>(*ringBytes))));
+    if (!ring) return;
 
     qel::dispatch_unit_void(vol->unit[channel], [&](auto tag) {
         using T = typename decltype(tag)::type;
-        convolve_rows(static_cast<const T*>(copy->data[0]), static_cast<T*>(vol->data[channel]), nx, ny, nz, reach,
-                      off.get(), kernel->weight, count, acc.get());
+        convolve_rows(static_cast<T*>(vol->data[channel]), nx, ny, nz, points.get(), count, acc.get(),
+                      reinterpret_cast<T*>(ring.get()), window);
     });
 }

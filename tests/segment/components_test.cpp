@@ -39,7 +39,8 @@ void expect_labels(const segtest::Dims& d, const std::vector<uint8_t>& fg, int c
 }
 
 TEST(Label, RandomMasksMatchFloodFill) {
-    const segtest::Dims dims[] = {{13, 11, 9}, {40, 1, 1}, {1, 30, 1}, {1, 1, 30}, {17, 15, 1}, {2, 2, 2}};
+    // 90 x 80 slices hold a few thousand runs each.
+    const segtest::Dims dims[] = {{13, 11, 9}, {40, 1, 1}, {1, 30, 1}, {1, 1, 30}, {17, 15, 1}, {2, 2, 2}, {90, 80, 3}};
     uint32_t seed = 1;
     for (const auto& d : dims)
         for (int connectivity : {6, 18, 26})
@@ -115,6 +116,42 @@ TEST(Label, EmptyChannelAndRefusals) {
     EXPECT_EQ(QEL_LabelComponents(packed.get(), 0, 6), 0);
     EXPECT_EQ(packed->attribute[0], QEL_ATTRIBUTE_RGBA);
     EXPECT_EQ(segtest::bytes_of(packed.get(), 0), packedBefore);
+}
+
+// A kernel of chosen points links voxels both ways along each of them.
+TEST(Label, PropagateMinimumLabelsWithAHandMadeKernel) {
+    const segtest::Dims d{11, 10, 9};
+    const auto fg = segtest::random_mask(d.count(), 0.5, 78);
+    const std::vector<segtest::D3> points = {{1, 0, 0}, {0, -1, 1}, {1, 1, 0}, {-1, 0, -1}, {1, 0, -1}};
+    std::vector<segtest::D3> both;
+    for (const auto& p : points) {
+        both.push_back(p);
+        both.push_back({-p.x, -p.y, -p.z});
+    }
+    QelKernel* k = QEL_NewKernel(int(points.size()) + 1);
+    for (const auto& p : points) {
+        const QelPoint3i q{p.x, p.y, p.z};
+        QEL_SetKernelWeight(k, &q, 1.0f);
+    }
+    const segtest::Dims pd{d.nx + 2, d.ny + 2, d.nz + 2};
+    Volume p = segtest::new_volume(pd.nx, pd.ny, pd.nz, QEL_VOXEL_UNIT_UINT32);
+    for (int z = 0; z < d.nz; ++z)
+        for (int y = 0; y < d.ny; ++y)
+            for (int x = 0; x < d.nx; ++x)
+                if (fg[d.index(x, y, z)]) segtest::set(p.get(), 0, pd.index(x + 1, y + 1, z + 1), 7.0);
+    // Stray values on the border are cleared, not labelled.
+    segtest::set(p.get(), 0, pd.index(0, 3, 3), 5.0);
+    uint32_t n = 0;
+    const auto expected = segtest::reference_labels(d, fg, both, &n);
+    EXPECT_EQ(QEL_PropagateMinimumLabels(p.get(), k), int(n));
+    for (int z = 0; z < pd.nz; ++z)
+        for (int y = 0; y < pd.ny; ++y)
+            for (int x = 0; x < pd.nx; ++x) {
+                const bool inside = x > 0 && y > 0 && z > 0 && x <= d.nx && y <= d.ny && z <= d.nz;
+                ASSERT_EQ(segtest::get(p.get(), 0, pd.index(x, y, z)),
+                          inside ? double(expected[d.index(x - 1, y - 1, z - 1)]) : 0.0);
+            }
+    QEL_DeleteKernel(k);
 }
 
 TEST(Label, PropagateMinimumLabelsOnAPaddedVolume) {

@@ -141,10 +141,10 @@ inline std::vector<uint8_t> reference_grow(const Dims& d, const std::vector<uint
     return in;
 }
 
-// Flood-fill labels numbered by the first voxel of each component in storage order.
-inline std::vector<uint32_t> reference_labels(const Dims& d, const std::vector<uint8_t>& fg, int connectivity,
+// Flood-fill labels numbered by the first voxel of each component in storage order, linking
+// voxels whose displacement is listed in nb.
+inline std::vector<uint32_t> reference_labels(const Dims& d, const std::vector<uint8_t>& fg, const std::vector<D3>& nb,
                                               uint32_t* count) {
-    const auto nb = neighbourhood(connectivity);
     std::vector<uint32_t> label(static_cast<size_t>(d.count()), 0);
     uint32_t n = 0;
     for (int64_t s = 0; s < d.count(); ++s) {
@@ -164,6 +164,11 @@ inline std::vector<uint32_t> reference_labels(const Dims& d, const std::vector<u
     }
     *count = n;
     return label;
+}
+
+inline std::vector<uint32_t> reference_labels(const Dims& d, const std::vector<uint8_t>& fg, int connectivity,
+                                              uint32_t* count) {
+    return reference_labels(d, fg, neighbourhood(connectivity), count);
 }
 
 inline std::vector<uint32_t> labels_of(const QelRawVolumeData* v, int c) {
