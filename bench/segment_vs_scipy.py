@@ -103,36 +103,30 @@ class Report:
               f"ratio {ratio:6.2f}  {'same' if same else 'DIFFERENT'} {note}", flush=True)
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("driver", nargs="?", default=os.path.join("build", "bin", "bench_segment_driver"))
-    parser.add_argument("--side", type=int, default=256)
-    parser.add_argument("--runs", type=int, default=5)
-    args = parser.parse_args()
-    side, runs = args.side, args.runs
+def compare_masks(args, report, tmp, ops):
     rng = np.random.default_rng(7)
-    report = Report()
-    with tempfile.TemporaryDirectory(prefix="qel-bench-segment-") as tmp:
-        mask_path = os.path.join(tmp, "mask.u8")
-        seed_path = os.path.join(tmp, "seed.u8")
-        out_path = os.path.join(tmp, "out.raw")
-        dims = (side, side, side)
-        for name, mask in volumes(side, rng):
-            mask.tofile(mask_path)
-            boolean = mask.astype(bool)
-            for conn, rank in STRUCTURE_RANK.items():
-                structure = ndimage.generate_binary_structure(3, rank)
+    side, runs = args.side, args.runs
+    dims = (side, side, side)
+    mask_path = os.path.join(tmp, "mask.u8")
+    seed_path = os.path.join(tmp, "seed.u8")
+    out_path = os.path.join(tmp, "out.raw")
+    for name, mask in volumes(side, rng):
+        mask.tofile(mask_path)
+        boolean = mask.astype(bool)
+        # Seeds for growing: the mask voxels of the first slice; growth through the mask.
+        seeds = np.zeros_like(mask)
+        seeds[0] = mask[0]
+        seeds.tofile(seed_path)
+        for conn, rank in STRUCTURE_RANK.items():
+            structure = ndimage.generate_binary_structure(3, rank)
+            if "label" in ops:
                 ours, n, theirs, (expected, m) = side_by_side(
                     runs, lambda: driver(args.driver, "label", conn, *dims, mask_path, out_path, 1),
                     lambda: ndimage.label(mask, structure=structure))
                 got = np.fromfile(out_path, dtype=np.uint32).reshape(mask.shape)
                 report.add(name, f"label {conn}", ours, theirs, n == m and np.array_equal(got, expected),
                            f"{n} components")
-
-                # Seeds: the mask voxels of the first slice; growth through the mask.
-                seeds = np.zeros_like(mask)
-                seeds[0] = mask[0]
-                seeds.tofile(seed_path)
+            if "grow" in ops:
                 ours, grown, theirs, region = side_by_side(
                     runs, lambda: driver(args.driver, "grow", conn, *dims, mask_path, seed_path, out_path, 1),
                     lambda: ndimage.binary_propagation(seeds.astype(bool), structure=structure, mask=boolean))
@@ -140,7 +134,7 @@ def main():
                 same = np.array_equal(got, region.astype(np.uint8)) and grown == int(
                     np.count_nonzero(region & ~seeds.astype(bool)))
                 report.add(name, f"grow / propagation {conn}", ours, theirs, same, f"{grown} grown")
-
+        if "fill" in ops:
             ours, _, theirs, filled = side_by_side(
                 runs, lambda: driver(args.driver, "fill", *dims, mask_path, out_path, 1),
                 lambda: ndimage.binary_fill_holes(boolean))
@@ -148,35 +142,58 @@ def main():
             report.add(name, "fill cavities / fill_holes", ours, theirs, np.array_equal(got, filled.astype(np.uint8)),
                        f"{int(np.count_nonzero(filled)) - int(np.count_nonzero(mask))} filled")
 
-        grey = ndimage.gaussian_filter(rng.standard_normal(dims), 2.0) * 100.0
-        grey_path = os.path.join(tmp, "grey.f64")
-        grey.tofile(grey_path)
-        for sigma in (1.0, 2.5):
-            r, weights = gaussian_weights(sigma)
-            axes = {"x": 2, "y": 1, "z": 0}
-            for axis, numpy_axis in axes.items():
-                ours, _, theirs, expected = side_by_side(
-                    runs, lambda: driver(args.driver, "conv", axis, sigma, *dims, grey_path, out_path, 1),
-                    lambda: ndimage.correlate1d(grey, weights, axis=numpy_axis, mode="nearest"))
-                got = np.fromfile(out_path, dtype=np.float64).reshape(dims)
-                err = float(np.max(np.abs(got - expected)))
-                report.add("grey float64", f"conv {axis} sigma {sigma} / correlate1d", ours, theirs, err < 1e-9,
-                           f"max diff {err:.1e}")
-            def three_passes():
-                out = ndimage.correlate1d(grey, weights, axis=2, mode="nearest")
-                out = ndimage.correlate1d(out, weights, axis=1, mode="nearest")
-                return ndimage.correlate1d(out, weights, axis=0, mode="nearest")
 
+def compare_smoothing(args, report, tmp):
+    rng = np.random.default_rng(8)
+    side, runs = args.side, args.runs
+    dims = (side, side, side)
+    grey = ndimage.gaussian_filter(rng.standard_normal(dims), 2.0) * 100.0
+    grey_path = os.path.join(tmp, "grey.f64")
+    out_path = os.path.join(tmp, "out.raw")
+    grey.tofile(grey_path)
+    for sigma in (1.0, 2.5):
+        r, weights = gaussian_weights(sigma)
+        for axis, numpy_axis in {"x": 2, "y": 1, "z": 0}.items():
             ours, _, theirs, expected = side_by_side(
-                runs, lambda: driver(args.driver, "gauss", sigma, *dims, grey_path, out_path, 1), three_passes)
+                runs, lambda: driver(args.driver, "conv", axis, sigma, *dims, grey_path, out_path, 1),
+                lambda: ndimage.correlate1d(grey, weights, axis=numpy_axis, mode="nearest"))
             got = np.fromfile(out_path, dtype=np.float64).reshape(dims)
             err = float(np.max(np.abs(got - expected)))
-            report.add("grey float64", f"smooth sigma {sigma} / 3x correlate1d", ours, theirs, err < 1e-9,
+            report.add("grey float64", f"conv {axis} sigma {sigma} / correlate1d", ours, theirs, err < 1e-9,
                        f"max diff {err:.1e}")
-            theirs, _ = best_of(runs, lambda: ndimage.gaussian_filter(grey, sigma, mode="nearest",
-                                                                      truncate=(r + 0.25) / sigma))
-            report.add("grey float64", f"smooth sigma {sigma} / gaussian_filter", ours, theirs, True,
-                       f"radius {r} (scipy weights, not compared)")
+
+        def three_passes():
+            out = ndimage.correlate1d(grey, weights, axis=2, mode="nearest")
+            out = ndimage.correlate1d(out, weights, axis=1, mode="nearest")
+            return ndimage.correlate1d(out, weights, axis=0, mode="nearest")
+
+        ours, _, theirs, expected = side_by_side(
+            runs, lambda: driver(args.driver, "gauss", sigma, *dims, grey_path, out_path, 1), three_passes)
+        got = np.fromfile(out_path, dtype=np.float64).reshape(dims)
+        err = float(np.max(np.abs(got - expected)))
+        report.add("grey float64", f"smooth sigma {sigma} / 3x correlate1d", ours, theirs, err < 1e-9,
+                   f"max diff {err:.1e}")
+        theirs, _ = best_of(runs, lambda: ndimage.gaussian_filter(grey, sigma, mode="nearest",
+                                                                  truncate=(r + 0.25) / sigma))
+        report.add("grey float64", f"smooth sigma {sigma} / gaussian_filter", ours, theirs, True,
+                   f"radius {r} (scipy weights, not compared)")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("driver", nargs="?", default=os.path.join("build", "bin", "bench_segment_driver"))
+    parser.add_argument("--side", type=int, default=256)
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--ops", default="label,grow,fill,smooth",
+                        help="comma-separated subset of label, grow, fill, smooth")
+    args = parser.parse_args()
+    ops = set(args.ops.split(","))
+    report = Report()
+    with tempfile.TemporaryDirectory(prefix="qel-bench-segment-") as tmp:
+        if ops & {"label", "grow", "fill"}:
+            compare_masks(args, report, tmp, ops)
+        if "smooth" in ops:
+            compare_smoothing(args, report, tmp)
     print(f"{len(report.rows) - report.mismatches} of {len(report.rows)} outputs agree")
     return 1 if report.mismatches else 0
 

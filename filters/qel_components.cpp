@@ -14,6 +14,7 @@
 #include <new>
 #include <type_traits>
 
+#include "filters/qel_huge_pages.hpp"
 #include "filters/qel_region_grow.hpp"
 #include "volume/qel_binary.hpp"
 #include "volume/qel_checked.hpp"
@@ -42,6 +43,12 @@ constexpr uint32_t kTooManyLabels = 0x7FFFFFFF;
 struct Labels {
     Block<uint32_t> parent;
     uint32_t count = 0;
+
+    bool init(int64_t bound) {
+        parent.reset(alloc_array<uint32_t>(bound + 1));
+        if (parent) qel::advise_huge_pages(parent.get(), static_cast<size_t>(bound + 1) * sizeof(uint32_t));
+        return parent != nullptr;
+    }
 
     uint32_t find(uint32_t a) {
         uint32_t* p = parent.get();
@@ -119,35 +126,74 @@ bool run_links(const int (*d)[3], int n, RunLinks* links) {
     return true;
 }
 
-struct Run {
-    int32_t first, last;  // x of the first and the last voxel
-    uint32_t label;
+// Foreground bits of the rows of two slices (the current one and the one before), 64 voxels
+// to a word, bits past the row's end 0; and per row the bits of the first voxels of its runs.
+struct RowBits {
+    Block<uint64_t> words;
+    int64_t perRow = 0, ny = 0;
+
+    bool init(int64_t nx, int64_t rows) {
+        ny = rows;
+        perRow = (nx + 63) / 64;
+        const auto n = qel::checked_product({4, rows, perRow});
+        if (!n) return false;
+        words.reset(alloc_array<uint64_t>(*n));
+        return words != nullptr;
+    }
+    uint64_t* row(int64_t y, int64_t z) { return words.get() + 2 * perRow * (y + ny * (z & 1)); }
+    static const uint64_t* starts(const uint64_t* row, int64_t perRow) { return row + perRow; }
+    void set_starts(uint64_t* row) const {
+        uint64_t carry = 0;
+        for (int64_t w = 0; w < perRow; ++w) {
+            const uint64_t b = row[w];
+            row[perRow + w] = b & ~((b << 1) | carry);
+            carry = b >> 63;
+        }
+    }
 };
 
-// The runs of one slice, row by row: row y holds runs[rowBegin[y] .. rowBegin[y + 1]).
-struct SliceRuns {
-    Block<Run> runs;
-    Block<int64_t> rowBegin;
-    int64_t size = 0, capacity = 0;
+// Calls fn(p) once for every run of a row that meets [lo, hi], with p its first voxel in that
+// range: the run's first voxel, or lo for a run already under way there.
+template <class Fn>
+inline void for_runs_meeting(const uint64_t* bits, const uint64_t* starts, int64_t lo, int64_t hi, Fn&& fn) {
+    const int64_t w0 = lo >> 6, w1 = hi >> 6;
+    const uint64_t from = ~uint64_t{0} << (lo & 63), upTo = ~uint64_t{0} >> (63 - (hi & 63));
+    const uint64_t under = bits[w0] & (uint64_t{1} << (lo & 63));
+    if (w0 == w1) {
+        for (uint64_t m = (starts[w0] & from & upTo) | under; m; m &= m - 1) fn((w0 << 6) + __builtin_ctzll(m));
+        return;
+    }
+    for (uint64_t m = (starts[w0] & from) | under; m; m &= m - 1) fn((w0 << 6) + __builtin_ctzll(m));
+    for (int64_t w = w0 + 1; w < w1; ++w)
+        for (uint64_t m = starts[w]; m; m &= m - 1) fn((w << 6) + __builtin_ctzll(m));
+    for (uint64_t m = starts[w1] & upTo; m; m &= m - 1) fn((w1 << 6) + __builtin_ctzll(m));
+}
 
-    bool init(int64_t ny) {
-        rowBegin.reset(alloc_array<int64_t>(ny + 1, true));
-        return rowBegin != nullptr;
+// First set bit at or after x, or n.
+inline int64_t next_set(const uint64_t* bits, int64_t x, int64_t n) {
+    if (x >= n) return n;
+    int64_t w = x >> 6;
+    uint64_t b = bits[w] & (~uint64_t{0} << (x & 63));
+    const int64_t last = (n - 1) >> 6;
+    while (!b) {
+        if (++w > last) return n;
+        b = bits[w];
     }
-    // Room for `more` runs; rows reserve their worst case first, so that the runs of the row
-    // above, read while a row is labelled, never move.
-    bool reserve(int64_t more) {
-        if (size + more <= capacity) return true;
-        const int64_t grown = std::max(2 * capacity, size + more);
-        Run* bigger = static_cast<Run*>(std::realloc(runs.get(), static_cast<size_t>(grown) * sizeof(Run)));
-        if (!bigger) return false;
-        (void)runs.release();
-        runs.reset(bigger);
-        capacity = grown;
-        return true;
+    return std::min(n, (w << 6) + __builtin_ctzll(b));
+}
+
+// First clear bit at or after x, or n.
+inline int64_t next_clear(const uint64_t* bits, int64_t x, int64_t n) {
+    if (x >= n) return n;
+    int64_t w = x >> 6;
+    uint64_t b = ~bits[w] & (~uint64_t{0} << (x & 63));
+    const int64_t last = (n - 1) >> 6;
+    while (!b) {
+        if (++w > last) return n;
+        b = ~bits[w];
     }
-    void push(const Run& r) { runs.get()[size++] = r; }
-};
+    return std::min(n, (w << 6) + __builtin_ctzll(b));
+}
 
 // New provisional labels never sit side by side in a row, so a row of w voxels holds at most
 // (w + 1) / 2 of them. The table is allocated for that many but only touched as labels appear.
@@ -157,57 +203,48 @@ enum class LabelResult { kDone, kTooMany, kNoMemory };
 
 // Provisional labelling in storage order of a grid of nx * ny * nz cells, run by run: every
 // run of foreground voxels takes a label joined with the sets of the runs it touches in earlier
-// rows, or a new one, and its cells are set to it; other cells are left as they are (0).
-// rowForeground(row) gives the test of voxel x of a row; it is asked before the voxel is written.
-// labels.parent must hold label_bound + 1 entries. Links is the link count when it is fixed.
+// rows (found through their foreground bits, their labels read from the cells), or a new one,
+// and its cells are set to it; other cells are left as they are (0). rowForeground(row, bits)
+// fills the row's foreground bits before any cell of the row is written. labels.parent must
+// hold label_bound + 1 entries. Links is the link count when it is fixed.
 template <int Links, class RowForeground>
 LabelResult label_runs_n(uint32_t* cells, int64_t nx, int64_t ny, int64_t nz, const RunLinks& links,
                          Labels& labels, RowForeground rowForeground) {
     const int linkCount = Links < 0 ? links.count : Links;
     uint32_t* parent = labels.parent.get();
     uint32_t count = 0;
-    SliceRuns slices[2];
-    if (!slices[0].init(ny) || !slices[1].init(ny)) return LabelResult::kNoMemory;
-    for (int64_t z = 0; z < nz; ++z) {
-        SliceRuns& cur = slices[z & 1];
-        const SliceRuns& prev = slices[(z & 1) ^ 1];
-        cur.size = 0;
+    RowBits bits;
+    if (!bits.init(nx, ny)) return LabelResult::kNoMemory;
+    for (int64_t z = 0; z < nz; ++z)
         for (int64_t y = 0; y < ny; ++y) {
-            if (!cur.reserve((nx + 1) / 2)) return LabelResult::kNoMemory;
-            cur.rowBegin.get()[y] = cur.size;
-            // The runs each link reads: [next, end) of an earlier row, or nothing.
-            const Run* next[8];
-            const Run* end[8];
+            // Bits and cells of the earlier row each link reads, or nothing.
+            const uint64_t* linkBits[8];
+            const uint32_t* linkCells[8];
             for (int i = 0; i < linkCount; ++i) {
                 const int r = links.link[i].row;
-                const int64_t yy = y + RunLinks::kRowDy[r];
-                const bool present = yy >= 0 && yy < ny && (RunLinks::kRowDz[r] == 0 || z > 0);
-                const SliceRuns& rs = RunLinks::kRowDz[r] == 0 ? cur : prev;
-                next[i] = rs.runs.get() + (present ? rs.rowBegin.get()[yy] : 0);
-                end[i] = rs.runs.get() + (present ? rs.rowBegin.get()[yy + 1] : 0);
+                const int64_t yy = y + RunLinks::kRowDy[r], zz = z + RunLinks::kRowDz[r];
+                const bool present = yy >= 0 && yy < ny && zz >= 0;
+                linkBits[i] = present ? bits.row(yy, zz) : nullptr;
+                linkCells[i] = present ? cells + nx * (yy + ny * zz) : nullptr;
             }
             const int64_t row = y + ny * z;
-            const auto foreground = rowForeground(row);
+            uint64_t* own = bits.row(y, z);
+            rowForeground(row, own);
+            bits.set_starts(own);
             uint32_t* cellRow = cells + nx * row;
-            int64_t x = 0;
-            for (;;) {
-                while (x < nx && !foreground(x)) ++x;
-                if (x == nx) break;
-                const int64_t first = x++;
-                if (links.joinsLeft)
-                    while (x < nx && foreground(x)) ++x;
-                const int64_t last = x - 1;
+            for (int64_t first = next_set(own, 0, nx); first < nx;) {
+                const int64_t end = links.joinsLeft ? next_clear(own, first, nx) : first + 1;
                 uint32_t lab = 0;
                 for (int i = 0; i < linkCount; ++i) {
-                    const int64_t lo = first + links.link[i].dmin, hi = last + links.link[i].dmax;
-                    const Run* r = next[i];
-                    // Runs entirely left of this one's reach are left of every later run's too.
-                    while (r < end[i] && r->last < lo) ++r;
-                    next[i] = r;
-                    for (; r < end[i] && r->first <= hi; ++r) {
-                        const uint32_t l = r->label;
+                    if (!linkBits[i]) continue;
+                    const int64_t lo = std::max<int64_t>(0, first + links.link[i].dmin);
+                    const int64_t hi = std::min<int64_t>(nx - 1, end - 1 + links.link[i].dmax);
+                    if (lo > hi) continue;
+                    const uint32_t* neighbourCells = linkCells[i];
+                    for_runs_meeting(linkBits[i], RowBits::starts(linkBits[i], bits.perRow), lo, hi, [&](int64_t p) {
+                        const uint32_t l = neighbourCells[p];
                         lab = !lab ? l : l == lab ? lab : labels.unite(lab, l);
-                    }
+                    });
                 }
                 if (!lab) {
                     if (count >= kTooManyLabels - 1) return LabelResult::kTooMany;
@@ -215,12 +252,10 @@ LabelResult label_runs_n(uint32_t* cells, int64_t nx, int64_t ny, int64_t nz, co
                     parent[lab] = lab;
                     labels.count = count;
                 }
-                for (int64_t i = first; i <= last; ++i) cellRow[i] = lab;
-                cur.push({static_cast<int32_t>(first), static_cast<int32_t>(last), lab});
+                for (int64_t x = first; x < end; ++x) cellRow[x] = lab;
+                first = next_set(own, end, nx);
             }
         }
-        cur.rowBegin.get()[ny] = cur.size;
-    }
     return LabelResult::kDone;
 }
 
@@ -232,6 +267,40 @@ LabelResult label_runs(uint32_t* cells, int64_t nx, int64_t ny, int64_t nz, cons
         case 2: return label_runs_n<2>(cells, nx, ny, nz, links, labels, rowForeground);
         case 4: return label_runs_n<4>(cells, nx, ny, nz, links, labels, rowForeground);
         default: return label_runs_n<-1>(cells, nx, ny, nz, links, labels, rowForeground);
+    }
+}
+
+// Sets the row's foreground bits: bit x of word x / 64 for voxel x, the rest 0.
+template <class Test>
+inline void fill_row_bits(uint64_t* bits, int64_t nx, Test&& test) {
+    for (int64_t w = 0, x = 0; x < nx; ++w) {
+        uint64_t b = 0;
+        const int64_t n = std::min<int64_t>(64, nx - x);
+        for (int64_t k = 0; k < n; ++k) b |= uint64_t{test(x + k)} << k;
+        bits[w] = b;
+        x += n;
+    }
+}
+
+// The same for bytes, eight at a time: a byte is foreground exactly when it is non-zero.
+inline void fill_row_bits_of_bytes(uint64_t* bits, const void* row, int64_t nx) {
+    const auto* bytes = static_cast<const unsigned char*>(row);
+    constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+    for (int64_t w = 0, x = 0; x < nx; ++w) {
+        uint64_t b = 0;
+        const int64_t n = std::min<int64_t>(64, nx - x);
+        int64_t k = 0;
+        for (; k + 8 <= n; k += 8) {
+            uint64_t v;
+            std::memcpy(&v, bytes + x + k, 8);
+            // High bit of each byte set when the byte is non-zero, then the eight high bits
+            // gathered into one byte (little endian: byte j of v is voxel x + k + j).
+            const uint64_t high = (((v & kLow7) + kLow7) | v) & ~kLow7;
+            b |= ((high >> 7) * 0x0102040810204080ull >> 56) << k;
+        }
+        for (; k < n; ++k) b |= uint64_t{bytes[x + k] != 0} << k;
+        bits[w] = b;
+        x += n;
     }
 }
 
@@ -380,8 +449,7 @@ int QEL_PropagateMinimumLabels(QelRawVolumeData* padded, const QelKernel* kernel
     if (!voxels) return 0;
     const int64_t nx = padded->size->nx, ny = padded->size->ny, nz = padded->size->nz;
     Labels labels;
-    labels.parent.reset(alloc_array<uint32_t>(label_bound(nx, ny, nz) + 1));
-    if (!labels.parent) return 0;
+    if (!labels.init(label_bound(nx, ny, nz))) return 0;
     auto* cells = static_cast<uint32_t*>(padded->data[0]);
     // The outermost layer is background: clearing it keeps stray values from becoming labels.
     for (int64_t z = 0; z < nz; ++z)
@@ -394,9 +462,9 @@ int QEL_PropagateMinimumLabels(QelRawVolumeData* padded, const QelKernel* kernel
                 row[nx - 1] = 0;
             }
         }
-    const auto rowForeground = [&](int64_t row) {
+    const auto rowForeground = [&](int64_t row, uint64_t* bits) {
         const uint32_t* r = cells + row * nx;
-        return [r](int64_t x) { return r[x] != 0; };
+        fill_row_bits(bits, nx, [r](int64_t x) { return r[x] != 0; });
     };
     switch (label_runs(cells, nx, ny, nz, links, labels, rowForeground)) {
         case LabelResult::kTooMany: return static_cast<int>(kTooManyLabels);
@@ -416,18 +484,22 @@ int QEL_LabelComponents(QelRawVolumeData* vol, int channel, int connectivity) {
     RunLinks links;
     if (nb.count == 0 || !run_links(nb.d, nb.count, &links)) return 0;
     Labels labels;
-    labels.parent.reset(alloc_array<uint32_t>(label_bound(nx, ny, nz) + 1));
-    if (!labels.parent) return 0;
+    if (!labels.init(label_bound(nx, ny, nz))) return 0;
     const QelSize3i dims{vol->size->nx, vol->size->ny, vol->size->nz};
     QelRawVolumeData* out = QEL_NewSingleChannelRawVolumeData(&dims, QEL_VOXEL_UNIT_UINT32, QEL_ATTRIBUTE_PLAIN);
     if (!out) return 0;
     auto* cells = static_cast<uint32_t*>(out->data[0]);
+    qel::advise_huge_pages(cells, static_cast<size_t>(nx * ny * nz) * sizeof(uint32_t));
     const LabelResult result = qel::dispatch_unit<LabelResult>(vol->unit[channel], LabelResult::kNoMemory, [&](auto tag) {
         using T = typename decltype(tag)::type;
         const T* v = static_cast<const T*>(vol->data[channel]);
-        return label_runs(cells, nx, ny, nz, links, labels, [&](int64_t row) {
+        return label_runs(cells, nx, ny, nz, links, labels, [&](int64_t row, uint64_t* bits) {
             const T* r = v + row * nx;
-            return [r](int64_t x) { return labels_as_foreground(r[x]); };
+            if constexpr (sizeof(T) == 1) {
+                fill_row_bits_of_bytes(bits, r, nx);
+            } else {
+                fill_row_bits(bits, nx, [r](int64_t x) { return labels_as_foreground(r[x]); });
+            }
         });
     });
     if (result != LabelResult::kDone) {
@@ -579,8 +651,9 @@ int QEL_FillCavities(QelRawVolumeData* vol, int channel) {
     if (!cellCount) return -1;
     const qel::Neighbours nb = qel::neighbours_of(6, px, py);
     Block<uint8_t> cells(alloc_array<uint8_t>(*cellCount, true));
-    auto interior_row = [&](int y, int z) { return cells.get() + 1 + px * ((y + 1) + py * (z + 1)); };
     if (!cells) return -1;
+    qel::advise_huge_pages(cells.get(), static_cast<size_t>(*cellCount));
+    auto interior_row = [&](int y, int z) { return cells.get() + 1 + px * ((y + 1) + py * (z + 1)); };
 
     // Background on a face is outside; the rest of the background is outside only when a
     // chain of 6-neighbours links it to a face.
@@ -602,6 +675,7 @@ int QEL_FillCavities(QelRawVolumeData* vol, int channel) {
     });
     Block<uint32_t> queue(
         static_cast<uint32_t*>(qel::grow_queue_alloc(static_cast<size_t>(candidates) * sizeof(uint32_t))));
+    qel::advise_huge_pages(queue.get(), static_cast<size_t>(candidates) * sizeof(uint32_t));
     qel::grow_region(cells.get(), *cellCount, nb, queue.get());
 
     qel::dispatch_unit_void(vol->unit[channel], [&](auto tag) {

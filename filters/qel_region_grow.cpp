@@ -11,6 +11,7 @@
 #include <new>
 #include <type_traits>
 
+#include "filters/qel_huge_pages.hpp"
 #include "filters/qel_region_grow.hpp"
 #include "filters/qel_threshold.h"
 #include "filters/qel_threshold.hpp"
@@ -148,6 +149,7 @@ int QEL_GrowSeedRegion(QelRawVolumeData* vol, int channel, const QelRawVolumeDat
     std::unique_ptr<uint8_t, FreeDeleter> cells(static_cast<uint8_t*>(std::calloc(static_cast<size_t>(*cellCount), 1)));
     std::unique_ptr<uint8_t[]> seedSlice(new (std::nothrow) uint8_t[static_cast<size_t>(*slice)]);
     if (!cells || !seedSlice) return refuse("result volume not ready\n");
+    qel::advise_huge_pages(cells.get(), static_cast<size_t>(*cellCount));
 
     // Seeds and candidates in one pass: a seed is the 8-bit value 1 of the seed channel, as the
     // unit conversion gives it; a candidate an in-range voxel that is not a seed.
@@ -178,6 +180,7 @@ int QEL_GrowSeedRegion(QelRawVolumeData* vol, int channel, const QelRawVolumeDat
 
     std::unique_ptr<uint32_t, FreeDeleter> queue(
         static_cast<uint32_t*>(qel::grow_queue_alloc(static_cast<size_t>(candidates) * sizeof(uint32_t))));
+    qel::advise_huge_pages(queue.get(), static_cast<size_t>(candidates) * sizeof(uint32_t));
     if (queue) {
         fprintf(stderr, "PositionArray-based\n");
         fprintf(stderr, "RP buffer prepared for %ld voxels\n", static_cast<long>(candidates));
