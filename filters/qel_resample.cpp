@@ -85,14 +85,17 @@ struct TaggedBuffers {
     }
 };
 
-// Combines two rows of partial sums with the weights of one axis, as the sampler does.
-inline void mix_rows(const LinearAxis& a, const double* r0, const double* r1, double* out, size_t n) {
+// Combines two rows of partial sums with the weights of one axis, as the sampler does, and
+// hands each result to store(e, value). The axis and the store are copies: 8-bit stores may
+// alias anything in memory, and copies keep the weight tests and pointers out of the loops.
+template <class Store>
+inline void mix_rows(const LinearAxis a, const double* r0, const double* r1, size_t n, Store store) {
     if (a.w1 == 0.0f) {
-        for (size_t e = 0; e < n; ++e) out[e] = qel::mix(a, [&](int) { return r0[e]; });
+        for (size_t e = 0; e < n; ++e) store(e, qel::mix(a, [&](int) { return r0[e]; }));
     } else if (a.w0 == 0.0f) {
-        for (size_t e = 0; e < n; ++e) out[e] = qel::mix(a, [&](int) { return r1[e]; });
+        for (size_t e = 0; e < n; ++e) store(e, qel::mix(a, [&](int) { return r1[e]; }));
     } else {
-        for (size_t e = 0; e < n; ++e) out[e] = qel::mix(a, [&](int k) { return k ? r1[e] : r0[e]; });
+        for (size_t e = 0; e < n; ++e) store(e, qel::mix(a, [&](int k) { return k ? r1[e] : r0[e]; }));
     }
 }
 
@@ -105,21 +108,36 @@ public:
     PlaneInterpolator(const std::vector<LinearAxis>& x, const std::vector<LinearAxis>& y)
         : x_(x), y_(y), width_(x.size() * P::kLanes) {
         rows_.resize(width_);
+        // Columns with two nonzero weights go through one branch-free loop; the few that sit
+        // exactly on a sample (a zero weight) keep the reading rule of the samplers.
+        for (size_t i = 0; i < x.size(); ++i) {
+            if (x[i].w0 != 0.0f && x[i].w1 != 0.0f) continue;
+            onSample_.push_back(i);
+        }
+        onSample_.push_back(x.size());
+        cell_.reserve(x.size());
+        w0_.reserve(x.size());
+        w1_.reserve(x.size());
+        for (const LinearAxis& a : x) {
+            cell_.push_back(a.i);
+            w0_.push_back(a.w0);
+            w1_.push_back(a.w1);
+        }
     }
 
     size_t width() const { return width_; }
 
-    // Interpolates new rows 0 .. count - 1 of old plane `rows` (number `plane` among the
-    // old planes) and hands each to sink(j, values).
-    template <class Sink>
-    void run(const void* const* rows, int64_t plane, int64_t oldRows, int count, std::vector<double>& out,
-             Sink&& sink) {
+    // Interpolates new rows 0 .. count - 1 of old plane `rows` (number `plane` among the old
+    // planes) into dest(j), then calls done(j, values).
+    template <class Dest, class Done>
+    void run(const void* const* rows, int64_t plane, int64_t oldRows, int count, Dest&& dest, Done&& done) {
         for (int j = 0; j < count; ++j) {
             const LinearAxis& ay = y_[static_cast<size_t>(j)];
             const double* r0 = ay.w0 != 0.0f ? x_row(rows, plane * oldRows, ay.i) : nullptr;
             const double* r1 = ay.w1 != 0.0f ? x_row(rows, plane * oldRows, ay.i + 1) : nullptr;
-            mix_rows(ay, r0, r1, out.data(), width_);
-            sink(j, out.data());
+            double* out = dest(j);
+            mix_rows(ay, r0, r1, width_, [out](size_t e, double v) { out[e] = v; });
+            done(j, static_cast<const double*>(out));
         }
     }
 
@@ -129,11 +147,19 @@ private:
         double* out = rows_.get(base + r, &fresh);
         if (fresh) {
             const Elem* src = static_cast<const Elem*>(rows[r]);
-            for (size_t i = 0; i < x_.size(); ++i) {
+            size_t i = 0;
+            for (size_t stop : onSample_) {
+                for (; i < stop; ++i) {
+                    const Elem* p = src + cell_[i];
+                    for (int l = 0; l < P::kLanes; ++l)
+                        out[i * P::kLanes + l] = qel::mix_both(w0_[i], P::load(p[0], l), w1_[i], P::load(p[1], l));
+                }
+                if (i == x_.size()) break;
                 const LinearAxis& ax = x_[i];
                 for (int l = 0; l < P::kLanes; ++l)
                     out[i * P::kLanes + l] =
                         qel::mix(ax, [&](int k) { return P::load(src[static_cast<ptrdiff_t>(ax.i) + k], l); });
+                ++i;
             }
         }
         return out;
@@ -142,6 +168,9 @@ private:
     const std::vector<LinearAxis>& x_;
     const std::vector<LinearAxis>& y_;
     size_t width_;
+    std::vector<size_t> onSample_;  // columns with a zero weight, then the column count
+    std::vector<ptrdiff_t> cell_;
+    std::vector<double> w0_, w1_;
     TaggedBuffers rows_;
 };
 
@@ -176,7 +205,7 @@ void resample_linear_2d(void* const* src, int oldH, void* const* dst, const std:
     using Elem = typename P::Elem;
     PlaneInterpolator<P> planes(xt, yt);
     std::vector<double> row(planes.width());
-    planes.run(src, 0, oldH, h - 1, row, [&](int j, const double* v) {
+    planes.run(src, 0, oldH, h - 1, [&](int) { return row.data(); }, [&](int j, const double* v) {
         Elem* to = static_cast<Elem*>(dst[j]);
         for (int i = 0; i < w; ++i) to[i] = P::finish(v + static_cast<size_t>(i) * P::kLanes);
     });
@@ -218,14 +247,14 @@ void resample_linear_3d(void* const* const* src, int oldNy, void* const* const* 
     const size_t planeSize = width * static_cast<size_t>(ny);
     TaggedBuffers cache;
     cache.resize(planeSize);
-    std::vector<double> row(width), mixed(width);
+    std::vector<double> mixed(width);
 
     auto plane = [&](int s) {
         bool fresh;
         double* p = cache.get(s, &fresh);
         if (fresh)
-            planes.run(src[s], s, oldNy, ny, row,
-                       [&](int j, const double* v) { std::memcpy(p + j * width, v, width * sizeof(double)); });
+            planes.run(src[s], s, oldNy, ny, [&](int j) { return p + static_cast<size_t>(j) * width; },
+                       [](int, const double*) {});
         return static_cast<const double*>(p);
     };
 
@@ -235,9 +264,16 @@ void resample_linear_3d(void* const* const* src, int oldNy, void* const* const* 
         const double* p1 = az.w1 != 0.0f ? plane(az.i + 1) : nullptr;
         for (int j = 0; j < ny; ++j) {
             const size_t at = static_cast<size_t>(j) * width;
-            mix_rows(az, p0 ? p0 + at : nullptr, p1 ? p1 + at : nullptr, mixed.data(), width);
+            const double* r0 = p0 ? p0 + at : nullptr;
+            const double* r1 = p1 ? p1 + at : nullptr;
             Elem* to = static_cast<Elem*>(dst[k][j]);
-            for (int i = 0; i < nx; ++i) to[i] = P::finish(mixed.data() + static_cast<size_t>(i) * P::kLanes);
+            if constexpr (P::kLanes == 1) {
+                mix_rows(az, r0, r1, width, [to](size_t i, double v) { to[i] = P::finish(&v); });
+            } else {
+                double* m = mixed.data();
+                mix_rows(az, r0, r1, width, [m](size_t e, double v) { m[e] = v; });
+                for (int i = 0; i < nx; ++i) to[i] = P::finish(m + static_cast<size_t>(i) * P::kLanes);
+            }
         }
     }
     for (int j = 0; j < ny; ++j) copy_row<Elem>(dst[nz - 2][j], dst[nz - 1][j], nx);

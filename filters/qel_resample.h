@@ -1,8 +1,8 @@
 // Resampling of whole images and volumes onto a new grid, in place.
 // New index i along an axis samples the old grid at i * s, s = (old - 1) / (new - 1) held as a
 // float, so the first and last samples fall on the old grid's ends. Mode 0 takes the nearest
-// (truncated) sample, mode 1 interpolates (bi/tri)linearly; packed RGBA channels (attribute 2,
-// unit 4) interpolate each byte lane on its own. The last new row (image) or slice (volume)
+// (truncated) sample, mode 1 interpolates (bi/tri)linearly; packed RGBA channels (unit 4 with a
+// nonzero attribute) interpolate each byte lane on its own. The last new row (image) or slice (volume)
 // repeats the one before it. Units, attributes and the channel count are kept.
 #pragma once
 #include "volume/qel_image.h"

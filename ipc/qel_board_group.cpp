@@ -583,12 +583,20 @@ QelDataObjectGroup* unpack_group(const Byte* p, int64_t avail, int depth, int64_
     return g;
 }
 
+// Board sizes beyond what 64-bit offsets reach cannot occur; they are capped to keep the
+// arithmetic signed.
+int64_t board_bytes(size_t boardSize) {
+    return boardSize > static_cast<size_t>(std::numeric_limits<int64_t>::max())
+               ? std::numeric_limits<int64_t>::max()
+               : static_cast<int64_t>(boardSize);
+}
+
 // Public per-kind unpacker: the body must fit the board before anything is built.
 template <class T>
-T* unpack_checked(int kind, const void* board, unsigned size) {
+T* unpack_checked(int kind, const void* board, size_t boardSize) {
     if (!board) return nullptr;
     const Byte* p = static_cast<const Byte*>(board);
-    if (body_span(kind, p, size) < 0) return nullptr;
+    if (body_span(kind, p, board_bytes(boardSize)) < 0) return nullptr;
     return static_cast<T*>(unpack_body(kind, p));
 }
 
@@ -607,75 +615,75 @@ int QELipc_SizeOfSphere(const QelSphere* s) { return s ? static_cast<int>(kSpher
 int QELipc_PackSphere(const QelSphere* s, void* board) {
     return pack_checked(s, QEL_DATA_OBJECT_TYPE_SPHERE, board);
 }
-QelSphere* QELipc_UnpackSphere(const void* board, unsigned size) {
-    return unpack_checked<QelSphere>(QEL_DATA_OBJECT_TYPE_SPHERE, board, size);
+QelSphere* QELipc_UnpackSphere(const void* board, size_t boardSize) {
+    return unpack_checked<QelSphere>(QEL_DATA_OBJECT_TYPE_SPHERE, board, boardSize);
 }
 
 int QELipc_SizeOfDataObject12(const QelDataObject12* o) { return o ? static_cast<int>(k12Bytes) : 0; }
 int QELipc_PackDataObject12(const QelDataObject12* o, void* board) {
     return pack_checked(o, QEL_DATA_OBJECT_TYPE_12, board);
 }
-QelDataObject12* QELipc_UnpackDataObject12(const void* board, unsigned size) {
-    return unpack_checked<QelDataObject12>(QEL_DATA_OBJECT_TYPE_12, board, size);
+QelDataObject12* QELipc_UnpackDataObject12(const void* board, size_t boardSize) {
+    return unpack_checked<QelDataObject12>(QEL_DATA_OBJECT_TYPE_12, board, boardSize);
 }
 
 int QELipc_SizeOfCone(const QelCone* c) { return c ? static_cast<int>(kConeBytes) : 0; }
 int QELipc_PackCone(const QelCone* c, void* board) {
     return pack_checked(c, QEL_DATA_OBJECT_TYPE_CONE, board);
 }
-QelCone* QELipc_UnpackCone(const void* board, unsigned size) {
-    return unpack_checked<QelCone>(QEL_DATA_OBJECT_TYPE_CONE, board, size);
+QelCone* QELipc_UnpackCone(const void* board, size_t boardSize) {
+    return unpack_checked<QelCone>(QEL_DATA_OBJECT_TYPE_CONE, board, boardSize);
 }
 
 int QELipc_SizeOfDataObject14(const QelDataObject14* o) { return o ? static_cast<int>(k14Bytes) : 0; }
 int QELipc_PackDataObject14(const QelDataObject14* o, void* board) {
     return pack_checked(o, QEL_DATA_OBJECT_TYPE_14, board);
 }
-QelDataObject14* QELipc_UnpackDataObject14(const void* board, unsigned size) {
-    return unpack_checked<QelDataObject14>(QEL_DATA_OBJECT_TYPE_14, board, size);
+QelDataObject14* QELipc_UnpackDataObject14(const void* board, size_t boardSize) {
+    return unpack_checked<QelDataObject14>(QEL_DATA_OBJECT_TYPE_14, board, boardSize);
 }
 
 int QELipc_SizeOfDataObject15(const QelDataObject15* o) { return o ? static_cast<int>(k15Bytes) : 0; }
 int QELipc_PackDataObject15(const QelDataObject15* o, void* board) {
     return o && board ? 0 : -1;
 }
-QelDataObject15* QELipc_UnpackDataObject15(const void*, unsigned) { return nullptr; }
+QelDataObject15* QELipc_UnpackDataObject15(const void*, size_t) { return nullptr; }
 
 int QELipc_SizeOfDataObject16(const QelDataObject16* o) { return o ? static_cast<int>(k16Bytes) : 0; }
 int QELipc_PackDataObject16(const QelDataObject16* o, void* board) {
     return pack_checked(o, QEL_DATA_OBJECT_TYPE_16, board);
 }
-QelDataObject16* QELipc_UnpackDataObject16(const void* board, unsigned size) {
-    return unpack_checked<QelDataObject16>(QEL_DATA_OBJECT_TYPE_16, board, size);
+QelDataObject16* QELipc_UnpackDataObject16(const void* board, size_t boardSize) {
+    return unpack_checked<QelDataObject16>(QEL_DATA_OBJECT_TYPE_16, board, boardSize);
 }
 
 int QELipc_SizeOfDataObject17(const QelDataObject17* o) { return o ? static_cast<int>(k12Bytes) : 0; }
 int QELipc_PackDataObject17(const QelDataObject17* o, void* board) {
     return pack_checked(o, QEL_DATA_OBJECT_TYPE_17, board);
 }
-QelDataObject17* QELipc_UnpackDataObject17(const void* board, unsigned size) {
-    return unpack_checked<QelDataObject17>(QEL_DATA_OBJECT_TYPE_17, board, size);
+QelDataObject17* QELipc_UnpackDataObject17(const void* board, size_t boardSize) {
+    return unpack_checked<QelDataObject17>(QEL_DATA_OBJECT_TYPE_17, board, boardSize);
 }
 
 int QELipc_SizeOfDataObject18(const QelDataObject18* o) { return o ? static_cast<int>(k18Bytes) : 0; }
 int QELipc_PackDataObject18(const QelDataObject18* o, void* board) {
     return pack_checked(o, QEL_DATA_OBJECT_TYPE_18, board);
 }
-QelDataObject18* QELipc_UnpackDataObject18(const void* board, unsigned size) {
-    return unpack_checked<QelDataObject18>(QEL_DATA_OBJECT_TYPE_18, board, size);
+QelDataObject18* QELipc_UnpackDataObject18(const void* board, size_t boardSize) {
+    return unpack_checked<QelDataObject18>(QEL_DATA_OBJECT_TYPE_18, board, boardSize);
 }
 
 int QELipc_SizeOfPointList(const QelPointList* list) { return to_size_result(size_of_point_list(list)); }
 int QELipc_PackPointList(const QelPointList* list, void* board) {
     return pack_checked(list, QEL_DATA_OBJECT_TYPE_POINT_LIST, board);
 }
-QelPointList* QELipc_UnpackPointList(const void* board, unsigned size) {
-    return unpack_checked<QelPointList>(QEL_DATA_OBJECT_TYPE_POINT_LIST, board, size);
+QelPointList* QELipc_UnpackPointList(const void* board, size_t boardSize) {
+    return unpack_checked<QelPointList>(QEL_DATA_OBJECT_TYPE_POINT_LIST, board, boardSize);
 }
 
 int QELipc_SizeOfDataObject22(const QelDataObject22*) { return 0; }
 int QELipc_PackDataObject22(const QelDataObject22*, void*) { return -1; }
-QelDataObject22* QELipc_UnpackDataObject22(const void*, unsigned) { return nullptr; }
+QelDataObject22* QELipc_UnpackDataObject22(const void*, size_t) { return nullptr; }
 
 int QELipc_SizeOfPointPairList(const QelPointPairList* list) {
     return to_size_result(size_of_pair_list(list));
@@ -683,16 +691,16 @@ int QELipc_SizeOfPointPairList(const QelPointPairList* list) {
 int QELipc_PackPointPairList(const QelPointPairList* list, void* board) {
     return pack_checked(list, QEL_DATA_OBJECT_TYPE_POINT_PAIR_LIST, board);
 }
-QelPointPairList* QELipc_UnpackPointPairList(const void* board, unsigned size) {
-    return unpack_checked<QelPointPairList>(QEL_DATA_OBJECT_TYPE_POINT_PAIR_LIST, board, size);
+QelPointPairList* QELipc_UnpackPointPairList(const void* board, size_t boardSize) {
+    return unpack_checked<QelPointPairList>(QEL_DATA_OBJECT_TYPE_POINT_PAIR_LIST, board, boardSize);
 }
 
 int QELipc_SizeOfPointSet(const QelPointSet* set) { return to_size_result(size_of_point_set(set)); }
 int QELipc_PackPointSet(const QelPointSet* set, void* board) {
     return pack_checked(set, QEL_DATA_OBJECT_TYPE_POINT_SET, board);
 }
-QelPointSet* QELipc_UnpackPointSet(const void* board, unsigned size) {
-    return unpack_checked<QelPointSet>(QEL_DATA_OBJECT_TYPE_POINT_SET, board, size);
+QelPointSet* QELipc_UnpackPointSet(const void* board, size_t boardSize) {
+    return unpack_checked<QelPointSet>(QEL_DATA_OBJECT_TYPE_POINT_SET, board, boardSize);
 }
 
 int QELipc_SizeOfValuedPointSet(const QelValuedPointSet* set) {
@@ -701,8 +709,8 @@ int QELipc_SizeOfValuedPointSet(const QelValuedPointSet* set) {
 int QELipc_PackValuedPointSet(const QelValuedPointSet* set, void* board) {
     return pack_checked(set, QEL_DATA_OBJECT_TYPE_VALUED_POINT_SET, board);
 }
-QelValuedPointSet* QELipc_UnpackValuedPointSet(const void* board, unsigned size) {
-    return unpack_checked<QelValuedPointSet>(QEL_DATA_OBJECT_TYPE_VALUED_POINT_SET, board, size);
+QelValuedPointSet* QELipc_UnpackValuedPointSet(const void* board, size_t boardSize) {
+    return unpack_checked<QelValuedPointSet>(QEL_DATA_OBJECT_TYPE_VALUED_POINT_SET, board, boardSize);
 }
 
 int QELipc_SizeOfTriangularMesh(const QelTriangularMesh* mesh) {
@@ -715,8 +723,8 @@ int QELipc_PackTriangularMesh(const QelTriangularMesh* mesh, void* board) {
     }
     return pack_checked(mesh, QEL_DATA_OBJECT_TYPE_TRIANGULAR_MESH, board);
 }
-QelTriangularMesh* QELipc_UnpackTriangularMesh(const void* board, unsigned size) {
-    return unpack_checked<QelTriangularMesh>(QEL_DATA_OBJECT_TYPE_TRIANGULAR_MESH, board, size);
+QelTriangularMesh* QELipc_UnpackTriangularMesh(const void* board, size_t boardSize) {
+    return unpack_checked<QelTriangularMesh>(QEL_DATA_OBJECT_TYPE_TRIANGULAR_MESH, board, boardSize);
 }
 
 int QELipc_SizeOfDataObjectGroup(const QelDataObjectGroup* group) {
@@ -729,8 +737,8 @@ int QELipc_PackDataObjectGroup(const QelDataObjectGroup* group, void* board) {
     return 0;
 }
 
-QelDataObjectGroup* QELipc_UnpackDataObjectGroup(const void* board, unsigned size) {
+QelDataObjectGroup* QELipc_UnpackDataObjectGroup(const void* board, size_t boardSize) {
     if (!board) return nullptr;
     int64_t span;
-    return unpack_group(static_cast<const Byte*>(board), size, 0, &span);
+    return unpack_group(static_cast<const Byte*>(board), board_bytes(boardSize), 0, &span);
 }

@@ -53,11 +53,13 @@ inline LinearAxis clamped_axis(float c, int n) {
 // Weighted sum of the two neighbours along one axis, in double. A neighbour whose weight is
 // exactly zero is not read: a sample on the last row of an array, or on an axis of extent 1,
 // touches nothing beyond it. get(k) reads neighbour i + k.
+inline double mix_both(double w0, double v0, double w1, double v1) { return w0 * v0 + w1 * v1; }
+
 template <class Get>
 inline double mix(const LinearAxis& a, Get&& get) {
     if (a.w1 == 0.0f) return static_cast<double>(a.w0) * get(0);
     if (a.w0 == 0.0f) return static_cast<double>(a.w1) * get(1);
-    return static_cast<double>(a.w0) * get(0) + static_cast<double>(a.w1) * get(1);
+    return mix_both(a.w0, get(0), a.w1, get(1));
 }
 
 // Element loaders: a plain element as its value, or one byte lane of a packed RGBA word in place.

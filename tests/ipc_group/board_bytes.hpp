@@ -37,7 +37,7 @@ struct Bytes {
 // past its end.
 struct ExactBoard {
     explicit ExactBoard(const std::vector<unsigned char>& bytes, size_t len)
-        : size(static_cast<unsigned>(len)) {
+        : size(len) {
         data = static_cast<unsigned char*>(std::malloc(len ? len : 1));
         if (len) std::memcpy(data, bytes.data(), len);
     }
@@ -46,7 +46,7 @@ struct ExactBoard {
     ExactBoard(const ExactBoard&) = delete;
     ExactBoard& operator=(const ExactBoard&) = delete;
     unsigned char* data;
-    unsigned size;
+    size_t size;
 };
 
 inline int32_t word_at(const unsigned char* p, size_t off) {

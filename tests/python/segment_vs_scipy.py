@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Labels, cavity filling and region growing against scipy.ndimage on random masks.
 
-usage: segment_vs_scipy.py <path of segment_tool>
+usage: segment_vs_scipy.py <path of test_segment_driver>
 """
 import os
 import subprocess

@@ -1,7 +1,7 @@
 // Runs one segmentation operation on a raw file for the scipy reference script:
-//   segment_tool label <connectivity> <nx> <ny> <nz> <mask.u8> <labels.u32>
-//   segment_tool fill <nx> <ny> <nz> <mask.u8> <filled.u8>
-//   segment_tool grow <connectivity> <nx> <ny> <nz> <mask.u8> <seeds.u8> <region.u8>
+//   segment_driver label <connectivity> <nx> <ny> <nz> <mask.u8> <labels.u32>
+//   segment_driver fill <nx> <ny> <nz> <mask.u8> <filled.u8>
+//   segment_driver grow <connectivity> <nx> <ny> <nz> <mask.u8> <seeds.u8> <region.u8>
 // Masks hold 0 and 1 in storage order (x fastest). Prints the operation's result.
 #include <cstdio>
 #include <cstdlib>
@@ -40,7 +40,7 @@ QelRawVolumeData* read_mask(const char* nx, const char* ny, const char* nz, cons
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: segment_tool label|fill|grow ...\n");
+    std::fprintf(stderr, "usage: segment_driver label|fill|grow ...\n");
     return 2;
 }
 
