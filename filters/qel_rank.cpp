@@ -1,5 +1,5 @@
-// Rank-filter drivers: pad, run the slab routines (in POSIX threads for the threaded
-// build), put the result into the channel.
+// Rank-filter drivers: borders, the slab routines (in POSIX threads for the threaded build)
+// and the results written into the channel.
 #include "filters/qel_rank.h"
 
 #include <pthread.h>
