@@ -17,6 +17,7 @@
 #include "filters/qel_smooth.h"
 #include "filters/qel_threshold.h"
 #include "ipc/qel_board_group.h"
+#include "ipc/qel_ipc.h"
 #include "objects/qel_color.h"
 #include "objects/qel_data_objects.h"
 #include "values/qel_values.h"
@@ -263,9 +264,10 @@ struct Run {
 };
 
 // The colour rule of the run and, for the gradient mesher at full resolution, the box whose
-// planes hybrid colouring picks out, in padded coordinates.
+// planes hybrid colouring picks out, in padded coordinates. A box clipped to nothing has no
+// inside voxels to colour.
 void choose_colours(Run& run, const QelBox3i* box) {
-    if (run.smooth && box && run.s->resolutionMode != MESHER_RESOLUTION_LOW) {
+    if (run.smooth && box && !box_is_empty(box) && run.s->resolutionMode != MESHER_RESOLUTION_LOW) {
         run.hybridBox = true;
         const int origin[3] = {box->origin->x, box->origin->y, box->origin->z};
         const int size[3] = {box->size->nx, box->size->ny, box->size->nz};
@@ -476,4 +478,9 @@ int MeshVolume(MesherSettings* s, const QelValueRange* greyscale, const QelBox3i
     if (s->gradientMode == MESHER_GRADIENT_USE) return MeshSmooth(s, greyscale, voi);
     if (s->gradientMode == MESHER_GRADIENT_UNUSE) return MeshFlat(s, greyscale, voi);
     return -1;
+}
+
+int RunMesher(MesherSettings* s) {
+    if (!s || !s->hostState) return -1;
+    return MeshVolume(s, s->hostState->greyscale, s->hostState->volumeOfInterest);
 }

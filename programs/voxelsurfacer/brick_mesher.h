@@ -13,6 +13,10 @@
 #include "volume/qel_geometry.h"
 #include "volume/qel_units.h"
 
+// One mesher run with the grey window and volume of interest of settings->hostState, as
+// MeshVolume. -1 without a host state.
+int RunMesher(MesherSettings* settings);
+
 // One mesher run on channel 0 of settings->volume with the host's grey window and volume of
 // interest (NULL, or a size of 0 on some axis: the whole volume). On success the new group
 // replaces settings->group and the result is 0; -1 leaves the previous group in place.

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "ipc/qel_board_group.h"
+#include "ipc/qel_ipc.h"
 #include "mesher_support.hpp"
 #include "support/capture.hpp"
 
@@ -151,4 +152,38 @@ TEST(Run, GroupBeyondThirtyTwoBitsIsRefused) {
     QelDataObjectGroup* fine = QEL_NewDataObjectGroup(0);
     EXPECT_EQ(InstallMeshGroup(&st.s, fine), 0);
     EXPECT_EQ(st.s.group, fine);
+}
+
+// The host state supplies the grey window and the volume of interest.
+TEST(Run, RunMesherReadsTheHostState) {
+    Settings st;
+    Volume v = new_volume(6, 5, 4, QEL_VOXEL_UNIT_UINT8);
+    for (int z = 0; z < 4; ++z)
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 6; ++x) set_value(v.get(), x, y, z, 100);
+    st.take(std::move(v));
+    st.s.threshold = 50.0f;
+    st.s.colorMode = MESHER_COLOR_ORIGINAL;
+    EXPECT_EQ(RunMesher(&st.s), -1);
+
+    QelBroadcaster* host = QELipc_NewBroadcaster();
+    ASSERT_NE(host, nullptr);
+    st.s.hostState = host;
+    *host->greyscale = QelValueRange{0.0f, 200.0f};
+    host->volumeOfInterest->origin->x = 1;
+    host->volumeOfInterest->size->nx = 2;
+    host->volumeOfInterest->size->ny = 5;
+    host->volumeOfInterest->size->nz = 4;
+    qeltest::StderrCapture cap;
+    EXPECT_EQ(RunMesher(&st.s), 0);
+    cap.stop();
+    Grid inside(6, 5, 4);
+    for (int z = 0; z < 4; ++z)
+        for (int y = 0; y < 5; ++y)
+            for (int x = 1; x < 3; ++x) inside.at(x, y, z) = 1;
+    EXPECT_EQ(bricks_of_group(st.s.group, kFull, true), expected_bricks(inside));
+    // 100 in the window 0..200 is byte 127.
+    ASSERT_GT(st.count(), 0);
+    EXPECT_EQ(st.s.group->colours[0]->r, 127 * 0.003921569f);
+    QELipc_DeleteBroadcaster(host);
 }

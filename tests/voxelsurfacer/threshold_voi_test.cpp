@@ -238,3 +238,37 @@ TEST(Halving, VolumeOfInterestIsAppliedBeforeHalving) {
     st.s.resolutionMode = MESHER_RESOLUTION_LOW;
     expect_matches(st, inside, h.scale, voi.get(), "halved box");
 }
+
+// Boxes at the ends of the int range select exactly the voxels they cover, in every mesher.
+TEST(Inside, VolumeOfInterestAtTheEndsOfTheIntRange) {
+    const int kMax = std::numeric_limits<int>::max(), kMin = std::numeric_limits<int>::min();
+    struct BoxCase {
+        int o[3], s[3];
+    };
+    const BoxCase boxes[] = {
+        {{kMax, 0, 0}, {1, 1, 1}},
+        {{kMax, kMax, kMax}, {kMax, kMax, kMax}},
+        {{kMin, 0, 0}, {kMax, 5, 5}},
+        {{kMin, kMin, kMin}, {kMax, kMax, kMax}},
+        {{-1, -1, -1}, {kMax, kMax, kMax}},
+        {{2, 1, 0}, {kMin, 3, 3}},
+    };
+    for (const BoxCase& bc : boxes) {
+        for (int gradient : {MESHER_GRADIENT_UNUSE, MESHER_GRADIENT_USE}) {
+            Volume v = new_volume(5, 4, 3, QEL_VOXEL_UNIT_UINT8);
+            for (int z = 0; z < 3; ++z)
+                for (int y = 0; y < 4; ++y)
+                    for (int x = 0; x < 5; ++x) set_value(v.get(), x, y, z, 10);
+            Box voi = new_box(bc.o[0], bc.o[1], bc.o[2], bc.s[0], bc.s[1], bc.s[2]);
+            const Grid inside = full_inside(v.get(), 0.0f, voi.get());
+            Settings st;
+            st.take(std::move(v));
+            st.s.threshold = 0.0f;
+            st.s.gradientMode = gradient;
+            st.s.colorMode = MESHER_COLOR_HYBRID;
+            SCOPED_TRACE(testing::Message() << "box " << bc.o[0] << "," << bc.o[1] << "," << bc.o[2] << " size "
+                                            << bc.s[0] << "," << bc.s[1] << "," << bc.s[2]);
+            expect_matches(st, inside, kFull, voi.get(), "int range");
+        }
+    }
+}
