@@ -3,35 +3,20 @@
 // count and the record-specific functions only build or read their records.
 #include "ipc/qel_board_formats.h"
 
-#include <bit>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <optional>
 
+#include "ipc/qel_board_bytes.hpp"
 #include "volume/qel_channel_list.hpp"
 #include "volume/qel_checked.hpp"
 #include "volume/qel_record_ops.hpp"
-
-static_assert(std::endian::native == std::endian::little,
-              "board words and channel blocks are little-endian, copied without swapping");
 
 namespace {
 
 constexpr int64_t kMaxPayload = std::numeric_limits<int32_t>::max();
 
 using Bytes = unsigned char;
-
-// Header words are copied byte for byte: a board offset has no alignment guarantee.
-void put_word(Bytes* board, int64_t offset, int32_t value) {
-    std::memcpy(board + offset, &value, sizeof value);
-}
-
-int32_t get_word(const Bytes* board, int64_t offset) {
-    int32_t value;
-    std::memcpy(&value, board + offset, sizeof value);
-    return value;
-}
 
 // Element count of one channel; every dimension >= 1 and the product fits an int.
 std::optional<int64_t> element_count(const int* dims, int ndims) {
@@ -82,11 +67,11 @@ int multi_pack(const ChannelSet& set, void* const* blocks, void* board) {
     if (!total || !board) return -1;
     Bytes* out = static_cast<Bytes*>(board);
     int64_t offset = 0;
-    for (int d = 0; d < set.ndims; ++d, offset += 4) put_word(out, offset, set.dims[d]);
-    put_word(out, offset, set.count);
+    for (int d = 0; d < set.ndims; ++d, offset += 4) qel::write_i32(out + offset, set.dims[d]);
+    qel::write_i32(out + offset, set.count);
     offset += 4;
-    for (int c = 0; c < set.count; ++c, offset += 4) put_word(out, offset, set.units[c]);
-    for (int c = 0; c < set.count; ++c, offset += 4) put_word(out, offset, set.attributes[c]);
+    for (int c = 0; c < set.count; ++c, offset += 4) qel::write_i32(out + offset, set.units[c]);
+    for (int c = 0; c < set.count; ++c, offset += 4) qel::write_i32(out + offset, set.attributes[c]);
     const int64_t elements = *element_count(set.dims, set.ndims);
     for (int c = 0; c < set.count; ++c) {
         const int64_t bytes = *qel::channel_bytes(elements, set.units[c]);
@@ -113,13 +98,13 @@ bool read_multi_header(const void* board, size_t boardSize, int ndims, BoardChan
     if (available < static_cast<uint64_t>(multi_header_bytes(ndims, 0))) return false;
     out->set.ndims = ndims;
     int64_t offset = 0;
-    for (int d = 0; d < ndims; ++d, offset += 4) out->set.dims[d] = get_word(in, offset);
-    out->set.count = get_word(in, offset);
+    for (int d = 0; d < ndims; ++d, offset += 4) out->set.dims[d] = qel::read_i32(in + offset);
+    out->set.count = qel::read_i32(in + offset);
     offset += 4;
     if (out->set.count <= 0 || out->set.count > QELipc_MAX_BOARD_CHANNELS) return false;
     if (available < static_cast<uint64_t>(multi_header_bytes(ndims, out->set.count))) return false;
-    for (int c = 0; c < out->set.count; ++c, offset += 4) out->units[c] = get_word(in, offset);
-    for (int c = 0; c < out->set.count; ++c, offset += 4) out->attributes[c] = get_word(in, offset);
+    for (int c = 0; c < out->set.count; ++c, offset += 4) out->units[c] = qel::read_i32(in + offset);
+    for (int c = 0; c < out->set.count; ++c, offset += 4) out->attributes[c] = qel::read_i32(in + offset);
     out->set.units = out->units;
     out->set.attributes = out->attributes;
     out->data_offset = offset;
@@ -170,9 +155,9 @@ int single_pack(SingleChannel ch, const void* block, void* board) {
     if (!board || !size_single(&ch)) return -1;
     Bytes* out = static_cast<Bytes*>(board);
     int64_t offset = 0;
-    for (int d = 0; d < ch.ndims; ++d, offset += 4) put_word(out, offset, ch.dims[d]);
-    put_word(out, offset, ch.unit);
-    put_word(out, offset + 4, ch.attribute);
+    for (int d = 0; d < ch.ndims; ++d, offset += 4) qel::write_i32(out + offset, ch.dims[d]);
+    qel::write_i32(out + offset, ch.unit);
+    qel::write_i32(out + offset + 4, ch.attribute);
     qel::copy_bytes(out + offset + 8, block, ch.bytes);
     return 0;
 }
@@ -185,9 +170,9 @@ bool read_single_header(const void* board, size_t boardSize, int ndims, SingleCh
     if (available < static_cast<uint64_t>(single_header_bytes(ndims))) return false;
     ch->ndims = ndims;
     int64_t offset = 0;
-    for (int d = 0; d < ndims; ++d, offset += 4) ch->dims[d] = get_word(in, offset);
-    ch->unit = get_word(in, offset);
-    ch->attribute = get_word(in, offset + 4);
+    for (int d = 0; d < ndims; ++d, offset += 4) ch->dims[d] = qel::read_i32(in + offset);
+    ch->unit = qel::read_i32(in + offset);
+    ch->attribute = qel::read_i32(in + offset + 4);
     return size_single(ch) &&
            static_cast<uint64_t>(single_header_bytes(ndims) + ch->bytes) <= available &&
            rows_covered(ch->dims, ndims, 1, available);

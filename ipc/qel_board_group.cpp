@@ -1,51 +1,39 @@
 #include "ipc/qel_board_group.h"
 
-#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
 
+#include "ipc/qel_board_bytes.hpp"
 #include "objects/qel_object_alloc.hpp"
+#include "volume/qel_channel_list.hpp"
 #include "volume/qel_checked.hpp"
-
-static_assert(std::endian::native == std::endian::little,
-              "board words are little-endian and copied as they are in memory");
 
 namespace {
 
 using Byte = unsigned char;
 
 // ---------------------------------------------------------------- raw board access
-// Bodies sit at any byte offset, so every word goes through memcpy.
+// Packers write through a cursor that moves past each word.
 
-int32_t get_i32(const Byte* p) {
-    int32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
+using qel::read_f32;
+using qel::read_i32;
 
-float get_f32(const Byte* p) {
-    float v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-
-QelPoint3f get_point(const Byte* p) { return {get_f32(p), get_f32(p + 4), get_f32(p + 8)}; }
+QelPoint3f read_point(const Byte* p) { return {read_f32(p), read_f32(p + 4), read_f32(p + 8)}; }
 
 void put_i32(Byte*& p, int32_t v) {
-    std::memcpy(p, &v, 4);
+    qel::write_i32(p, v);
     p += 4;
 }
 
 void put_f32(Byte*& p, float v) {
-    std::memcpy(p, &v, 4);
+    qel::write_f32(p, v);
     p += 4;
 }
 
 void put_bytes(Byte*& p, const void* src, int64_t n) {
-    if (n > 0) std::memcpy(p, src, static_cast<size_t>(n));
+    qel::copy_bytes(p, src, n);
     p += n;
 }
 
@@ -335,16 +323,16 @@ int64_t body_span(int kind, const Byte* p, int64_t avail) {
         case QEL_DATA_OBJECT_TYPE_16: return fits(k16Bytes, avail);
         case QEL_DATA_OBJECT_TYPE_18: return fits(k18Bytes, avail);
         case QEL_DATA_OBJECT_TYPE_POINT_LIST:
-            return avail < 4 ? kInvalid : fits(point_list_bytes(get_i32(p)), avail);
+            return avail < 4 ? kInvalid : fits(point_list_bytes(read_i32(p)), avail);
         case QEL_DATA_OBJECT_TYPE_POINT_PAIR_LIST:
-            return avail < 4 ? kInvalid : fits(pair_list_bytes(get_i32(p)), avail);
+            return avail < 4 ? kInvalid : fits(pair_list_bytes(read_i32(p)), avail);
         case QEL_DATA_OBJECT_TYPE_POINT_SET:
-            return avail < 5 ? kInvalid : fits(point_set_bytes(get_i32(p + 1), p[0] == 1), avail);
+            return avail < 5 ? kInvalid : fits(point_set_bytes(read_i32(p + 1), p[0] == 1), avail);
         case QEL_DATA_OBJECT_TYPE_VALUED_POINT_SET:
-            return avail < 5 ? kInvalid : fits(valued_set_bytes(get_i32(p + 1), p[0] == 1), avail);
+            return avail < 5 ? kInvalid : fits(valued_set_bytes(read_i32(p + 1), p[0] == 1), avail);
         case QEL_DATA_OBJECT_TYPE_TRIANGULAR_MESH:
             return avail < 9 ? kInvalid
-                             : fits(mesh_bytes(get_i32(p + 1), get_i32(p + 5), p[0] == 1), avail);
+                             : fits(mesh_bytes(read_i32(p + 1), read_i32(p + 5), p[0] == 1), avail);
         default: return 0;  // 22, 25 and foreign kinds carry no body
     }
 }
@@ -353,83 +341,83 @@ int64_t body_span(int kind, const Byte* p, int64_t avail) {
 // Each builds from a body whose span body_span has checked against the board.
 
 QelSphere* unpack_sphere(const Byte* p) {
-    QelPoint3f c = get_point(p);
-    QelSphere* s = QEL_NewSphere(&c, get_f32(p + 12));
+    QelPoint3f c = read_point(p);
+    QelSphere* s = QEL_NewSphere(&c, read_f32(p + 12));
     if (!s) return nullptr;
-    s->tail8 = get_i32(p + 16);
-    s->tail142 = get_i32(p + 20);
+    s->tail8 = read_i32(p + 16);
+    s->tail142 = read_i32(p + 20);
     return s;
 }
 
 QelDataObject12* unpack_12(const Byte* p) {
     QelPoint3f q[4];
-    for (int i = 0; i < 4; ++i) q[i] = get_point(p + 12 * i);
-    QelDataObject12* o = QEL_NewDataObject12(&q[0], &q[1], &q[2], &q[3], get_i32(p + 48),
-                                             get_i32(p + 52), get_i32(p + 56));
+    for (int i = 0; i < 4; ++i) q[i] = read_point(p + 12 * i);
+    QelDataObject12* o = QEL_NewDataObject12(&q[0], &q[1], &q[2], &q[3], read_i32(p + 48),
+                                             read_i32(p + 52), read_i32(p + 56));
     if (!o) return nullptr;
-    o->tail8 = get_i32(p + 60);
-    o->tail142 = get_i32(p + 64);
+    o->tail8 = read_i32(p + 60);
+    o->tail142 = read_i32(p + 64);
     return o;
 }
 
 QelCone* unpack_cone(const Byte* p) {
-    QelPoint3f c1 = get_point(p), c2 = get_point(p + 12);
-    QelCone* c = QEL_NewCone(&c1, &c2, get_f32(p + 24), get_f32(p + 28));
+    QelPoint3f c1 = read_point(p), c2 = read_point(p + 12);
+    QelCone* c = QEL_NewCone(&c1, &c2, read_f32(p + 24), read_f32(p + 28));
     if (!c) return nullptr;
-    c->tail8 = get_i32(p + 32);
-    c->tail142 = get_i32(p + 36);
+    c->tail8 = read_i32(p + 32);
+    c->tail142 = read_i32(p + 36);
     return c;
 }
 
 QelDataObject14* unpack_14(const Byte* p) {
-    QelPoint3f a = get_point(p), b = get_point(p + 12);
+    QelPoint3f a = read_point(p), b = read_point(p + 12);
     QelPoint3f q[4];
-    for (int i = 0; i < 4; ++i) q[i] = get_point(p + 40 + 12 * i);
-    QelDataObject14* o = QEL_NewDataObject14(&a, &b, get_i32(p + 24), get_i32(p + 28),
-                                             get_i32(p + 32), get_i32(p + 36), &q[0], &q[1],
+    for (int i = 0; i < 4; ++i) q[i] = read_point(p + 40 + 12 * i);
+    QelDataObject14* o = QEL_NewDataObject14(&a, &b, read_i32(p + 24), read_i32(p + 28),
+                                             read_i32(p + 32), read_i32(p + 36), &q[0], &q[1],
                                              &q[2], &q[3]);
     if (!o) return nullptr;
-    o->tail8 = get_i32(p + 88);
-    o->tail142 = get_i32(p + 92);
+    o->tail8 = read_i32(p + 88);
+    o->tail142 = read_i32(p + 92);
     return o;
 }
 
 QelDataObject16* unpack_16(const Byte* p) {
     QelPoint3f q[4];
-    for (int i = 0; i < 4; ++i) q[i] = get_point(p + 12 * i);
+    for (int i = 0; i < 4; ++i) q[i] = read_point(p + 12 * i);
     QelDataObject16* o = QEL_NewDataObject16(&q[0], &q[1], &q[2], &q[3]);
     if (!o) return nullptr;
-    o->tail142 = get_i32(p + 48);
+    o->tail142 = read_i32(p + 48);
     return o;
 }
 
 QelDataObject18* unpack_18(const Byte* p) {
-    QelPoint3f a = get_point(p), b = get_point(p + 12);
-    QelDataObject18* o = QEL_NewDataObject18(&a, &b, get_i32(p + 24), get_i32(p + 28));
+    QelPoint3f a = read_point(p), b = read_point(p + 12);
+    QelDataObject18* o = QEL_NewDataObject18(&a, &b, read_i32(p + 24), read_i32(p + 28));
     if (!o) return nullptr;
-    o->tail8 = get_i32(p + 32);
-    o->tail142 = get_i32(p + 36);
+    o->tail8 = read_i32(p + 32);
+    o->tail142 = read_i32(p + 36);
     return o;
 }
 
 // Keeps the points made before memory ran out (n says how many); NULL only when the
 // record, its point array or its extent cannot be made.
 QelPointList* unpack_point_list(const Byte* p) {
-    const int n = get_i32(p);
+    const int n = read_i32(p);
     auto* l = static_cast<QelPointList*>(std::calloc(1, sizeof(QelPointList)));
     if (!l) return nullptr;
     l->points = qel::alloc_array<QelPoint3f*>(n, true);
     const Byte* q = p + 4 + 12 * static_cast<int64_t>(n);
-    QelPoint3f origin = get_point(q);
-    QelSize3f size{get_f32(q + 12), get_f32(q + 16), get_f32(q + 20)};
+    QelPoint3f origin = read_point(q);
+    QelSize3f size{read_f32(q + 12), read_f32(q + 16), read_f32(q + 20)};
     l->extent = QEL_NewBox3f(&origin, &size);
-    l->tail142 = get_i32(q + 24);
+    l->tail142 = read_i32(q + 24);
     if (!l->points || !l->extent) {
         QEL_DeletePointList(l);
         return nullptr;
     }
     for (; l->n < n; ++l->n) {
-        QelPoint3f v = get_point(p + 4 + 12 * static_cast<int64_t>(l->n));
+        QelPoint3f v = read_point(p + 4 + 12 * static_cast<int64_t>(l->n));
         l->points[l->n] = QEL_NewPoint3f(v.x, v.y, v.z);
         if (!l->points[l->n]) break;
     }
@@ -437,14 +425,14 @@ QelPointList* unpack_point_list(const Byte* p) {
 }
 
 QelPointPairList* unpack_pair_list(const Byte* p) {
-    const int n = get_i32(p);
+    const int n = read_i32(p);
     QelPointPairList* l = QEL_NewPointPairList(n);
     if (!l) return nullptr;
     const Byte* pa = p + 4;
     const Byte* pb = p + 4 + 12 * static_cast<int64_t>(n);
     for (int i = 0; i < n; ++i) {
-        QelPoint3f a = get_point(pa + 12 * static_cast<int64_t>(i));
-        QelPoint3f b = get_point(pb + 12 * static_cast<int64_t>(i));
+        QelPoint3f a = read_point(pa + 12 * static_cast<int64_t>(i));
+        QelPoint3f b = read_point(pb + 12 * static_cast<int64_t>(i));
         l->a[i] = QEL_NewPoint3f(a.x, a.y, a.z);
         l->b[i] = QEL_NewPoint3f(b.x, b.y, b.z);
         if (!l->a[i] || !l->b[i]) {
@@ -459,7 +447,7 @@ QelPointPairList* unpack_pair_list(const Byte* p) {
 
 QelPointSet* unpack_point_set(const Byte* p) {
     const bool colours = p[0] == 1;
-    const int n = get_i32(p + 1);
+    const int n = read_i32(p + 1);
     QelPointSet* s = QEL_NewPointSet(n);
     if (!s) return nullptr;
     s->count = n;
@@ -468,14 +456,14 @@ QelPointSet* unpack_point_set(const Byte* p) {
         return nullptr;
     }
     const int64_t k = n;
-    if (k > 0) std::memcpy(s->xyz, p + 5, static_cast<size_t>(12 * k));
-    if (colours && k > 0) std::memcpy(s->rgba, p + 5 + 12 * k, static_cast<size_t>(16 * k));
+    qel::copy_bytes(s->xyz, p + 5, 12 * k);
+    if (colours) qel::copy_bytes(s->rgba, p + 5 + 12 * k, 16 * k);
     return s;
 }
 
 QelValuedPointSet* unpack_valued_set(const Byte* p) {
     const bool colours = p[0] == 1;
-    const int n = get_i32(p + 1);
+    const int n = read_i32(p + 1);
     QelValuedPointSet* s = QEL_NewValuedPointSet(n);
     if (!s) return nullptr;
     s->count = n;
@@ -485,23 +473,23 @@ QelValuedPointSet* unpack_valued_set(const Byte* p) {
     }
     const int64_t k = n;
     const Byte* q = p + 5;
-    if (k > 0) std::memcpy(s->xyz, q, static_cast<size_t>(12 * k));
+    qel::copy_bytes(s->xyz, q, 12 * k);
     q += 12 * k;
-    if (k > 0) std::memcpy(s->values, q, static_cast<size_t>(4 * k));
+    qel::copy_bytes(s->values, q, 4 * k);
     q += 4 * k;
     if (colours) {
-        if (k > 0) std::memcpy(s->rgba, q, static_cast<size_t>(16 * k));
+        qel::copy_bytes(s->rgba, q, 16 * k);
         q += 16 * k;
     }
-    s->tail8 = get_i32(q);
-    s->tail142 = get_i32(q + 4);
+    s->tail8 = read_i32(q);
+    s->tail142 = read_i32(q + 4);
     return s;
 }
 
 QelTriangularMesh* unpack_mesh(const Byte* p) {
     const bool colours = p[0] == 1;
-    const int nT = get_i32(p + 1);
-    const int nV = get_i32(p + 5);
+    const int nT = read_i32(p + 1);
+    const int nV = read_i32(p + 5);
     QelTriangularMesh* m = QEL_NewTriangularMesh(nT, nV);
     if (!m) {
         fprintf(stderr, "triangularMesh: NULL\n");
@@ -511,18 +499,18 @@ QelTriangularMesh* unpack_mesh(const Byte* p) {
     m->nVertices = nV;
     const int64_t t = nT, v = nV;
     const Byte* q = p + 9;
-    if (t > 0) std::memcpy(m->triangles, q, static_cast<size_t>(12 * t));
+    qel::copy_bytes(m->triangles, q, 12 * t);
     q += 12 * t;
-    if (v > 0) std::memcpy(m->vertices, q, static_cast<size_t>(12 * v));
+    qel::copy_bytes(m->vertices, q, 12 * v);
     q += 12 * v;
-    if (v > 0) std::memcpy(m->vertexNormals, q, static_cast<size_t>(12 * v));
+    qel::copy_bytes(m->vertexNormals, q, 12 * v);
     q += 12 * v;
     if (colours) {
         if (QEL_AllocTriangularMeshColors(m) != 0) {
             fprintf(stderr, "Not enough memory for colors\n");
             return m;
         }
-        if (v > 0) std::memcpy(m->colours, q, static_cast<size_t>(16 * v));
+        qel::copy_bytes(m->colours, q, 16 * v);
     }
     return m;
 }
@@ -555,16 +543,16 @@ constexpr int kMaxGroupDepth = 64;
 QelDataObjectGroup* unpack_group(const Byte* p, int64_t avail, int depth, int64_t* span) {
     *span = kInvalid;
     if (avail < 4) return nullptr;
-    const int n = get_i32(p);
+    const int n = read_i32(p);
     if (n < 0 || 4 + 24 * static_cast<int64_t>(n) > avail) return nullptr;
     QelDataObjectGroup* g = QEL_NewDataObjectGroup(n);
     if (!g) return nullptr;
     g->count = n;
     const Byte* q = p + 4;
-    for (int i = 0; i < n; ++i, q += 4) g->types[i] = get_i32(q);
-    for (int i = 0; i < n; ++i, q += 4) g->flags[i] = get_i32(q);
+    for (int i = 0; i < n; ++i, q += 4) g->types[i] = read_i32(q);
+    for (int i = 0; i < n; ++i, q += 4) g->flags[i] = read_i32(q);
     for (int i = 0; i < n; ++i, q += 16)
-        g->colours[i] = QEL_NewColor(get_f32(q), get_f32(q + 4), get_f32(q + 8), get_f32(q + 12));
+        g->colours[i] = QEL_NewColor(read_f32(q), read_f32(q + 4), read_f32(q + 8), read_f32(q + 12));
     int64_t pos = 4 + 24 * static_cast<int64_t>(n);
     for (int i = 0; i < n; ++i) {
         const int kind = g->types[i];
