@@ -13,6 +13,7 @@
 #include "filters/qel_rank_slab.hpp"
 #include "volume/qel_checked.hpp"
 #include "volume/qel_pad.h"
+#include "volume/qel_region.hpp"
 #include "volume/qel_unit_dispatch.hpp"
 
 namespace {
@@ -95,16 +96,9 @@ const char kInvalidKernel[] = "QEL_RankFilter_MT: Invalid kernel(==NULL) error\n
 const char kNoMemoryMT[] = "QEL_RankFilter_MT: not enough memory error\n";
 const char kNoMemory[] = "Insufficient memory\n";
 
-// Source index of position s (-m <= s < n + m) on an axis of n voxels. Mirror repeats the
-// edge voxel and keeps reflecting past the extent; replicate repeats the edge voxel.
-int border_index(int s, int n, int mode) {
-    if (s >= 0 && s < n) return s;
-    if (mode == QEL_PAD_REPLICATE) return s < 0 ? 0 : n - 1;
-    const int64_t period = 2 * int64_t{n};
-    int64_t t = s % period;
-    if (t < 0) t += period;
-    return static_cast<int>(t < n ? t : period - 1 - t);
-}
+// Source index of position s (-m <= s < n + m) on an axis of n voxels, for the mirror or
+// replicate border of the filter.
+int border_index(int s, int n, int mode) { return static_cast<int>(qel::border_source(s, n, mode)); }
 
 // One worker of a filter: a run of whole z-slices of the channel, filtered in place.
 //

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "volume/qel_region.hpp"
 #include "volume/qel_unit_dispatch.hpp"
 
 namespace {
@@ -126,16 +127,9 @@ int QEL_RotateRawVolumeDataY90(QelRawVolumeData* vol) { return rotate_volume_90(
 int QEL_RotateRawVolumeDataZ90(QelRawVolumeData* vol) { return rotate_volume_90(vol, Axis::Z); }
 
 int QEL_RotateRawVolumeData180(QelRawVolumeData* vol, const char* axis) {
-    if (!vol || !axis) return -1;
-    int (*turn)(QelRawVolumeData*) = nullptr;
-    if (std::strcmp(axis, "x") == 0 || std::strcmp(axis, "X") == 0)
-        turn = QEL_RotateRawVolumeDataX90;
-    else if (std::strcmp(axis, "y") == 0 || std::strcmp(axis, "Y") == 0)
-        turn = QEL_RotateRawVolumeDataY90;
-    else if (std::strcmp(axis, "z") == 0 || std::strcmp(axis, "Z") == 0)
-        turn = QEL_RotateRawVolumeDataZ90;
-    else
-        return -1;
-    if (turn(vol) != 0) return -1;
-    return turn(vol);
+    const int a = qel::axis_of_name(axis);
+    if (!vol || a < 0) return -1;
+    const Axis turn = a == 0 ? Axis::X : a == 1 ? Axis::Y : Axis::Z;
+    if (rotate_volume_90(vol, turn) != 0) return -1;
+    return rotate_volume_90(vol, turn);
 }

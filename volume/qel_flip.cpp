@@ -8,6 +8,7 @@
 
 #include "volume/qel_checked.hpp"
 #include "volume/qel_record_ops.hpp"
+#include "volume/qel_region.hpp"
 
 namespace {
 
@@ -49,21 +50,6 @@ bool image_rows(const QelRawImageData* image, int channel, Rows* r) {
     r->n[2] = 1;
     r->elem = elem;
     return true;
-}
-
-// A box with no negative size lying inside the channel's grid.
-bool box_inside(const QelBox3i* box, const Rows& r) {
-    QelPoint3i zero{0, 0, 0};
-    QelSize3i n{static_cast<int>(r.n[0]), static_cast<int>(r.n[1]), static_cast<int>(r.n[2])};
-    const QelBox3i whole{&zero, &n};
-    return QEL_IsBox3iInside(box, &whole) && box->size->nx >= 0 && box->size->ny >= 0 && box->size->nz >= 0;
-}
-
-bool rect_inside(const QelRect2i* rect, const Rows& r) {
-    QelPoint2i zero{0, 0};
-    QelSize2i n{static_cast<int>(r.n[0]), static_cast<int>(r.n[1])};
-    const QelRect2i whole{&zero, &n};
-    return QEL_IsRect2iInside(rect, &whole) && rect->size->width >= 0 && rect->size->height >= 0;
 }
 
 // Copies the region (origin o, size s) of src so that o lands on p in dst, limited to the
@@ -126,15 +112,21 @@ int flip_rows(const Rows& r, const int64_t o[3], const int64_t s[3], int axis) {
     return 0;
 }
 
-bool box_extent(const QelBox3i* box, int64_t o[3], int64_t s[3]) {
-    if (!box || !box->origin || !box->size) return false;
-    o[0] = box->origin->x;
-    o[1] = box->origin->y;
-    o[2] = box->origin->z;
-    s[0] = box->size->nx;
-    s[1] = box->size->ny;
-    s[2] = box->size->nz;
-    return true;
+// Mirrors the region along axis 0 (x), 1 (y) or 2 (z).
+int flip_region(const Rows& r, const int64_t o[3], const int64_t s[3], int axis) {
+    return axis == 0 ? flip_x(r, o, s) : flip_rows(r, o, s, axis);
+}
+
+// The flip steps on a bare table, the slices of a volume channel or the rows of an image
+// channel; hasRegion says whether o and s were read.
+int flip_table(void*** slices, void** rows, int unit, bool hasRegion, const int64_t o[3], const int64_t s[3],
+               int axis) {
+    Rows r;
+    r.slices = slices;
+    r.rows = rows;
+    r.elem = QEL_GetVoxelUnitSize(unit);
+    if ((!slices && !rows) || !hasRegion || r.elem <= 0) return -1;
+    return flip_region(r, o, s, axis);
 }
 
 bool rect_extent(const QelRect2i* rect, int64_t o[3], int64_t s[3]) {
@@ -146,15 +138,6 @@ bool rect_extent(const QelRect2i* rect, int64_t o[3], int64_t s[3]) {
     s[1] = rect->size->height;
     s[2] = 1;
     return true;
-}
-
-// The flip's axis: 0, 1, 2 for "x", "y", "z" in either case; -1 for any other text.
-int axis_of(const char* axis) {
-    if (!axis) return -1;
-    if (!strcmp(axis, "X") || !strcmp(axis, "x")) return 0;
-    if (!strcmp(axis, "Y") || !strcmp(axis, "y")) return 1;
-    if (!strcmp(axis, "Z") || !strcmp(axis, "z")) return 2;
-    return -1;
 }
 
 // Reverses the order of the N-byte elements inside one 64-bit word.
@@ -236,73 +219,53 @@ void QEL_SwapBlocks(int bytes, void* a, void* b) {
 }
 
 int QEL_FlipBoxX(void*** slices, const QelBox3i* box, int unit) {
-    Rows r;
-    r.slices = slices;
-    r.elem = QEL_GetVoxelUnitSize(unit);
     int64_t o[3], s[3];
-    if (!slices || !box_extent(box, o, s) || r.elem <= 0) return -1;
-    return flip_x(r, o, s);
+    return flip_table(slices, nullptr, unit, qel::box_extent(box, o, s), o, s, 0);
 }
 
 int QEL_FlipBoxY(void*** slices, const QelBox3i* box, int unit) {
-    Rows r;
-    r.slices = slices;
-    r.elem = QEL_GetVoxelUnitSize(unit);
     int64_t o[3], s[3];
-    if (!slices || !box_extent(box, o, s) || r.elem <= 0) return -1;
-    return flip_rows(r, o, s, 1);
+    return flip_table(slices, nullptr, unit, qel::box_extent(box, o, s), o, s, 1);
 }
 
 int QEL_FlipBoxZ(void*** slices, const QelBox3i* box, int unit) {
-    Rows r;
-    r.slices = slices;
-    r.elem = QEL_GetVoxelUnitSize(unit);
     int64_t o[3], s[3];
-    if (!slices || !box_extent(box, o, s) || r.elem <= 0) return -1;
-    return flip_rows(r, o, s, 2);
+    return flip_table(slices, nullptr, unit, qel::box_extent(box, o, s), o, s, 2);
 }
 
 int QEL_FlipRectX(void** rows, const QelRect2i* rect, int unit) {
-    Rows r;
-    r.rows = rows;
-    r.elem = QEL_GetVoxelUnitSize(unit);
     int64_t o[3], s[3];
-    if (!rows || !rect_extent(rect, o, s) || r.elem <= 0) return -1;
-    return flip_x(r, o, s);
+    return flip_table(nullptr, rows, unit, rect_extent(rect, o, s), o, s, 0);
 }
 
 int QEL_FlipRectY(void** rows, const QelRect2i* rect, int unit) {
-    Rows r;
-    r.rows = rows;
-    r.elem = QEL_GetVoxelUnitSize(unit);
     int64_t o[3], s[3];
-    if (!rows || !rect_extent(rect, o, s) || r.elem <= 0) return -1;
-    return flip_rows(r, o, s, 1);
+    return flip_table(nullptr, rows, unit, rect_extent(rect, o, s), o, s, 1);
 }
 
 int QEL_FlipRawVolumeData(QelRawVolumeData* vol, int channel, const QelBox3i* box, const char* axis) {
     Rows r;
-    const int a = axis_of(axis);
+    const int a = qel::axis_of_name(axis);
     if (a < 0 || !volume_rows(vol, channel, &r)) return -1;
     int64_t o[3] = {0, 0, 0}, s[3] = {r.n[0], r.n[1], r.n[2]};
-    if (box && (!box_extent(box, o, s) || !box_inside(box, r))) return -1;
-    return a == 0 ? flip_x(r, o, s) : flip_rows(r, o, s, a);
+    if (box && (!qel::box_extent(box, o, s) || !qel::region_inside(o, s, r.n))) return -1;
+    return flip_region(r, o, s, a);
 }
 
 int QEL_FlipRawImageData(QelRawImageData* image, int channel, const QelRect2i* rect, const char* axis) {
     Rows r;
-    const int a = axis_of(axis);
+    const int a = qel::axis_of_name(axis);
     if (a < 0 || a > 1 || !image_rows(image, channel, &r)) return -1;
     int64_t o[3] = {0, 0, 0}, s[3] = {r.n[0], r.n[1], 1};
-    if (rect && (!rect_extent(rect, o, s) || !rect_inside(rect, r))) return -1;
-    return a == 0 ? flip_x(r, o, s) : flip_rows(r, o, s, 1);
+    if (rect && (!rect_extent(rect, o, s) || !qel::region_inside(o, s, r.n))) return -1;
+    return flip_region(r, o, s, a);
 }
 
 void QEL_CopyBoxOfRawVolumeData(const QelRawVolumeData* src, int srcChannel, QelRawVolumeData* dst,
                                 int dstChannel, const QelBox3i* box, const QelPoint3i* position) {
     Rows from, to;
     int64_t o[3], s[3];
-    if (!box_extent(box, o, s) || !position) return;
+    if (!qel::box_extent(box, o, s) || !position) return;
     if (!volume_rows(src, srcChannel, &from) || !volume_rows(dst, dstChannel, &to)) return;
     // Attributes are not compared: packed RGBA and plain 32-bit words copy alike.
     if (src->unit[srcChannel] != dst->unit[dstChannel]) return;

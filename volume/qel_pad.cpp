@@ -9,25 +9,13 @@
 
 #include "volume/qel_checked.hpp"
 #include "volume/qel_flip.h"
+#include "volume/qel_region.hpp"
 #include "volume/qel_unit_dispatch.hpp"
 
 namespace {
 
 int normal_mode(int mode) {
     return mode == QEL_PAD_MIRROR || mode == QEL_PAD_REPLICATE ? mode : QEL_PAD_ZERO;
-}
-
-// Source index that the border mode puts at index i of an axis of extent n >= 1; -1 for a
-// zero border. Mirroring repeats with period 2n, so borders wider than n keep reflecting.
-int64_t source_index(int64_t i, int64_t n, int mode) {
-    if (i >= 0 && i < n) return i;
-    if (mode == QEL_PAD_MIRROR) {
-        int64_t r = i % (2 * n);
-        if (r < 0) r += 2 * n;
-        return r < n ? r : 2 * n - 1 - r;
-    }
-    if (mode == QEL_PAD_REPLICATE) return i < 0 ? 0 : n - 1;
-    return -1;
 }
 
 // Where the rows of the new grid come from. Within a row, the part [in0, in1) lies inside
@@ -45,10 +33,10 @@ void fill_channel(const Plan& plan, void*** src, void*** dst) {
     const int64_t ox = plan.o[0], sx = plan.s[0];
     const size_t inner = static_cast<size_t>(plan.in1 - plan.in0) * sizeof(T);
     for (int64_t z = 0; z < plan.s[2]; ++z) {
-        const int64_t sz = source_index(plan.o[2] + z, plan.n[2], plan.mode);
+        const int64_t sz = qel::border_source(plan.o[2] + z, plan.n[2], plan.mode);
         if (sz < 0) continue;
         for (int64_t y = 0; y < plan.s[1]; ++y) {
-            const int64_t sy = source_index(plan.o[1] + y, plan.n[1], plan.mode);
+            const int64_t sy = qel::border_source(plan.o[1] + y, plan.n[1], plan.mode);
             if (sy < 0) continue;
             const T* from = static_cast<const T*>(src[sz][sy]);
             T* to = static_cast<T*>(dst[z][y]);
@@ -85,7 +73,7 @@ int regrid(QelRawVolumeData* vol, const int64_t o[3], const int64_t s[3], int mo
         plan.xs.reset(new (std::nothrow) int32_t[s[0]]);
         if (!plan.xs) return -1;
         for (int64_t k = 0; k < s[0]; ++k)
-            plan.xs[k] = static_cast<int32_t>(source_index(o[0] + k, plan.n[0], plan.mode));
+            plan.xs[k] = static_cast<int32_t>(qel::border_source(o[0] + k, plan.n[0], plan.mode));
     }
 
     QelSize4i size{static_cast<int>(s[0]), static_cast<int>(s[1]), static_cast<int>(s[2]),
@@ -130,28 +118,10 @@ int shrink(QelRawVolumeData* vol, int w, const bool cut[3]) {
     return regrid(vol, o, s, QEL_PAD_ZERO);
 }
 
-bool box_fields(const QelBox3i* box, int64_t o[3], int64_t s[3]) {
-    if (!box || !box->origin || !box->size) return false;
-    o[0] = box->origin->x;
-    o[1] = box->origin->y;
-    o[2] = box->origin->z;
-    s[0] = box->size->nx;
-    s[1] = box->size->ny;
-    s[2] = box->size->nz;
-    return true;
-}
-
 // A box (origin o, size s, no negative size) lying inside the volume.
 bool inside(const int64_t o[3], const int64_t s[3], const QelRawVolumeData* vol) {
-    for (int a = 0; a < 3; ++a)
-        if (s[a] < 0 || !qel::fits_int32(o[a])) return false;
-    QelPoint3i origin{static_cast<int>(o[0]), static_cast<int>(o[1]), static_cast<int>(o[2])};
-    QelSize3i size{static_cast<int>(s[0]), static_cast<int>(s[1]), static_cast<int>(s[2])};
-    const QelBox3i box{&origin, &size};
-    QelPoint3i zero{0, 0, 0};
-    QelSize3i n{vol->size->nx, vol->size->ny, vol->size->nz};
-    const QelBox3i whole{&zero, &n};
-    return QEL_IsBox3iInside(&box, &whole) == 1;
+    const int64_t n[3] = {vol->size->nx, vol->size->ny, vol->size->nz};
+    return qel::region_inside(o, s, n);
 }
 
 int& coordinate(QelPoint3i& p, int axis) { return axis == 0 ? p.x : axis == 1 ? p.y : p.z; }
@@ -176,7 +146,7 @@ int QEL_ExpandRawVolumeDataZ(QelRawVolumeData* vol, int w, int mode) {
 
 int QEL_CropRawVolumeData(QelRawVolumeData* vol, const QelBox3i* box, int mode) {
     int64_t o[3], s[3];
-    if (!box_fields(box, o, s)) return -1;
+    if (!qel::box_extent(box, o, s)) return -1;
     return regrid(vol, o, s, mode);
 }
 
@@ -197,7 +167,7 @@ int QEL_ShrinkRawVolumeDataZ(QelRawVolumeData* vol, int w) {
 
 int QEL_MirrorBorderSlab(int dx, int dy, int dz, QelBox3i* slab, QelRawVolumeData* vol) {
     int64_t o[3], s[3];
-    if (!vol || !vol->size || !box_fields(slab, o, s)) return -1;
+    if (!vol || !vol->size || !qel::box_extent(slab, o, s)) return -1;
     const int64_t d[3] = {dx, dy, dz};
     const int axis = dx ? 0 : dy ? 1 : dz ? 2 : -1;
     if (axis < 0) return -1;
@@ -227,7 +197,7 @@ int QEL_MirrorBorderSlab(int dx, int dy, int dz, QelBox3i* slab, QelRawVolumeDat
 
 int QEL_ReplicateBorderSlab(QelBox3i* slab, QelRawVolumeData* vol, int count, int axis) {
     int64_t o[3], s[3];
-    if (!vol || !vol->size || !box_fields(slab, o, s)) return -1;
+    if (!vol || !vol->size || !qel::box_extent(slab, o, s)) return -1;
     if (axis < 0 || axis > 2 || s[axis] != 1) return -1;
     int64_t far[3] = {o[0], o[1], o[2]};
     far[axis] += count;

@@ -164,6 +164,74 @@ TEST(FlipSteps, ReverseElementsOfAnyWidth) {
     QEL_ReverseElements(3, nullptr, 4);  // nothing to do, nothing to crash
 }
 
+TEST(FlipSteps, BoxAndRectStepsOnBareTables) {
+    using Step3 = int (*)(void***, const QelBox3i*, int);
+    using Step2 = int (*)(void**, const QelRect2i*, int);
+    const Step3 boxSteps[3] = {QEL_FlipBoxX, QEL_FlipBoxY, QEL_FlipBoxZ};
+    const Step2 rectSteps[2] = {QEL_FlipRectX, QEL_FlipRectY};
+    std::mt19937 rng(17);
+    for (int trial = 0; trial < 27; ++trial) {
+        const int c = trial % int(kAllUnits.size());
+        const int axis = trial % 3;
+        Volume original = random_volume(5, 4, 6, kAllUnits, kAllAttributes, 90 + trial);
+        Volume vol = random_volume(5, 4, 6, kAllUnits, kAllAttributes, 90 + trial);
+        const int n[3] = {5, 4, 6};
+        int o[3], s[3];
+        for (int a = 0; a < 3; ++a) {
+            o[a] = int(rng() % n[a]);
+            s[a] = int(rng() % (n[a] - o[a] + 1));
+        }
+        QelPoint3i origin{o[0], o[1], o[2]};
+        QelSize3i size{s[0], s[1], s[2]};
+        QelBox3i box{&origin, &size};
+        SCOPED_TRACE(testing::Message() << "trial " << trial << " axis " << axis);
+        ASSERT_EQ(boxSteps[axis](vol->slices[c], &box, vol->unit[c]), 0);
+        expect_flipped(vol.get(), original.get(), c, axis, o, s);
+
+        padtest::Image image = random_image(6, 5, kAllUnits, 120 + trial);
+        padtest::Image imageBefore = random_image(6, 5, kAllUnits, 120 + trial);
+        const int ro[2] = {int(rng() % 6), int(rng() % 5)};
+        const int rs[2] = {int(rng() % (6 - ro[0] + 1)), int(rng() % (5 - ro[1] + 1))};
+        QelPoint2i rectOrigin{ro[0], ro[1]};
+        QelSize2i rectSize{rs[0], rs[1]};
+        QelRect2i rect{&rectOrigin, &rectSize};
+        const int rectAxis = trial % 2;
+        ASSERT_EQ(rectSteps[rectAxis](image->rows[c], &rect, image->unit[c]), 0);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 6; ++x) {
+                int p[2] = {x, y};
+                if (x >= ro[0] && x < ro[0] + rs[0] && y >= ro[1] && y < ro[1] + rs[1])
+                    p[rectAxis] = ro[rectAxis] + rs[rectAxis] - 1 - (p[rectAxis] - ro[rectAxis]);
+                ASSERT_EQ(pixel(image.get(), c, x, y), pixel(imageBefore.get(), c, p[0], p[1]));
+            }
+    }
+    // A missing table, box or part of a box, or an invalid unit is refused.
+    Volume vol = random_volume(3, 3, 3, {0}, {0}, 7);
+    const Snapshot before(vol.get());
+    QelPoint3i origin{0, 0, 0};
+    QelSize3i size{3, 3, 3};
+    QelBox3i box{&origin, &size}, broken{&origin, nullptr};
+    for (Step3 step : boxSteps) {
+        EXPECT_EQ(step(nullptr, &box, 0), -1);
+        EXPECT_EQ(step(vol->slices[0], nullptr, 0), -1);
+        EXPECT_EQ(step(vol->slices[0], &broken, 0), -1);
+        EXPECT_EQ(step(vol->slices[0], &box, 8), -1);
+    }
+    padtest::Image image = random_image(3, 3, {0}, 8);
+    const auto imageBefore = padtest::image_bytes(image.get(), 0);
+    QelPoint2i rectOrigin{0, 0};
+    QelSize2i rectSize{3, 3};
+    QelRect2i rect{&rectOrigin, &rectSize}, brokenRect{nullptr, &rectSize};
+    for (Step2 step : rectSteps) {
+        EXPECT_EQ(step(nullptr, &rect, 0), -1);
+        EXPECT_EQ(step(image->rows[0], nullptr, 0), -1);
+        EXPECT_EQ(step(image->rows[0], &brokenRect, 0), -1);
+        EXPECT_EQ(step(image->rows[0], &rect, -1), -1);
+    }
+    EXPECT_EQ(Snapshot(vol.get()), before);
+    EXPECT_EQ(padtest::image_bytes(image.get(), 0), imageBefore);
+}
+
 TEST(FlipSteps, SwapBufferAndItsMessage) {
     unsigned char a[6] = {1, 2, 3, 4, 5, 6}, b[6] = {7, 8, 9, 10, 11, 12};
     QEL_SwapBlocks(6, a, b);  // no buffer: nothing
