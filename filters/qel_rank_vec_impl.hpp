@@ -1,6 +1,7 @@
 // Internal: the vector rank slabs, written once over the vector width. Included by exactly
 // one source file per width, which defines QEL_RANK_VEC_NS and QEL_RANK_VEC_BYTES (and the
-// target for wide vectors); everything here has that file's namespace.
+// target for wide vectors); everything here has that file's namespace, and the slabs of every
+// unit are instantiated at the end.
 //
 // Each row is cut into chunks of one vector's lanes along x. Lane l of a chunk is voxel
 // x0 + l, and its k-th neighbour is lane l of the vector loaded at x0 + l + offset[k], so a
@@ -57,83 +58,60 @@ using KeyOf = std::conditional_t<std::is_floating_point_v<T>, float, T>;
 template <class T>
 constexpr int lanes = kBytes / static_cast<int>(sizeof(KeyOf<T>));
 
-// Source elements of one chunk, loaded as one vector of keys. cnt < lanes loads only the
-// first cnt elements (row ends); the other lanes are 0.
-template <class T>
-inline Vec<KeyOf<T>> load_keys(const T* p, int cnt) {
-    constexpr int L = lanes<T>;
-    if constexpr (std::is_same_v<T, double>) {
-        using Wide = WideDoubles;
-        Wide w;
-        if (cnt == L) {
-            std::memcpy(&w, p, sizeof w);
-        } else {
-            double tmp[L] = {};
-            std::memcpy(tmp, p, sizeof(double) * cnt);
-            std::memcpy(&w, tmp, sizeof w);
-        }
-        return __builtin_convertvector(w, Vec<float>);
+// The first cnt elements at p as a vector V of elements T; cnt below V's lane count loads
+// only those (row ends) and leaves the other lanes 0.
+template <class V, class T>
+inline void load_lanes(V& v, const T* p, int cnt) {
+    if (cnt == static_cast<int>(sizeof v / sizeof(T))) {
+        std::memcpy(&v, p, sizeof v);
     } else {
-        Vec<T> v;
-        if (cnt == L) {
-            std::memcpy(&v, p, sizeof v);
-        } else {
-            T tmp[L] = {};
-            std::memcpy(tmp, p, sizeof(T) * cnt);
-            std::memcpy(&v, tmp, sizeof v);
-        }
-        return v;
+        v = V{};
+        std::memcpy(&v, p, sizeof(T) * cnt);
     }
+}
+
+// The first cnt lanes of v (a vector or an array of elements T) to d.
+template <class T, class V>
+inline void store_lanes(T* d, const V& v, int cnt) {
+    if (cnt == static_cast<int>(sizeof v / sizeof(T)))
+        std::memcpy(d, &v, sizeof v);
+    else
+        std::memcpy(d, &v, sizeof(T) * cnt);
 }
 
 // A chunk of elements in the unit's own type (minimum and maximum).
 template <class T>
 inline Vec<T> load_raw(const T* p, int cnt) {
-    constexpr int L = kBytes / static_cast<int>(sizeof(T));
     Vec<T> v;
-    if (cnt == L) {
-        std::memcpy(&v, p, sizeof v);
-    } else {
-        T tmp[L] = {};
-        std::memcpy(tmp, p, sizeof(T) * cnt);
-        std::memcpy(&v, tmp, sizeof v);
-    }
+    load_lanes(v, p, cnt);
     return v;
 }
 
+// Source elements of one chunk, loaded as one vector of keys.
 template <class T>
-inline void store_chunk(T* d, const T* lanesOut, int cnt) {
-    std::memcpy(d, lanesOut, sizeof(T) * cnt);
+inline Vec<KeyOf<T>> load_keys(const T* p, int cnt) {
+    if constexpr (std::is_same_v<T, double>) {
+        WideDoubles w;
+        load_lanes(w, p, cnt);
+        return __builtin_convertvector(w, Vec<float>);
+    } else {
+        return load_raw(p, cnt);
+    }
 }
 
 // The selected keys back in the unit.
 template <class T>
 inline void store_result(T* d, Vec<KeyOf<T>> v, int cnt) {
-    constexpr int L = lanes<T>;
     if constexpr (std::is_same_v<T, double>) {
-        using Wide = WideDoubles;
-        const Wide w = __builtin_convertvector(v, Wide);
-        if (cnt == L) {
-            std::memcpy(d, &w, sizeof w);
-        } else {
-            double tmp[L];
-            std::memcpy(tmp, &w, sizeof w);
-            store_chunk(d, tmp, cnt);
-        }
+        store_lanes<T>(d, __builtin_convertvector(v, WideDoubles), cnt);
     } else if constexpr (std::is_same_v<T, uint32_t> || std::is_same_v<T, int32_t>) {
         // The reference picks the float of the chosen integer; rounding is monotone, so
         // selecting among the integers and rounding afterwards gives the same value.
-        T tmp[L];
-        for (int l = 0; l < L; ++l) tmp[l] = rank_store<T>(rank_key(v[l]));
-        store_chunk(d, tmp, cnt);
+        T tmp[lanes<T>];
+        for (int l = 0; l < lanes<T>; ++l) tmp[l] = rank_store<T>(rank_key(v[l]));
+        store_lanes<T>(d, tmp, cnt);
     } else {
-        if (cnt == L) {
-            std::memcpy(d, &v, sizeof v);
-        } else {
-            T tmp[L];
-            std::memcpy(tmp, &v, sizeof v);
-            store_chunk(d, tmp, cnt);
-        }
+        store_lanes<T>(d, v, cnt);
     }
 }
 
@@ -352,13 +330,6 @@ __attribute__((always_inline)) inline Vec<T> keep(Vec<T> c, Vec<T> v) {
         return vmin<T>(c, v);
 }
 
-template <class T>
-__attribute__((always_inline)) inline Vec<T> load_full(const T* p) {
-    Vec<T> v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
 // Each lane runs the reference chain over the points in kernel order. Four chunks run side
 // by side so that four independent chains hide the latency of each step.
 template <class T, bool Max>
@@ -374,26 +345,24 @@ void extreme_slab(T* dst, const SlabArgs& a, const T* src) {
             int x0 = 0;
             for (; x0 + 4 * L <= a.nx; x0 += 4 * L) {
                 const T* c = s + x0;
-                V v0 = load_full(c), v1 = load_full(c + L), v2 = load_full(c + 2 * L), v3 = load_full(c + 3 * L);
+                V v0 = load_raw(c, L), v1 = load_raw(c + L, L), v2 = load_raw(c + 2 * L, L), v3 = load_raw(c + 3 * L, L);
                 for (int k = 1; k < n; ++k) {
                     const T* p = c + off[k];
-                    v0 = keep<T, Max>(load_full(p), v0);
-                    v1 = keep<T, Max>(load_full(p + L), v1);
-                    v2 = keep<T, Max>(load_full(p + 2 * L), v2);
-                    v3 = keep<T, Max>(load_full(p + 3 * L), v3);
+                    v0 = keep<T, Max>(load_raw(p, L), v0);
+                    v1 = keep<T, Max>(load_raw(p + L, L), v1);
+                    v2 = keep<T, Max>(load_raw(p + 2 * L, L), v2);
+                    v3 = keep<T, Max>(load_raw(p + 3 * L, L), v3);
                 }
-                std::memcpy(d + x0, &v0, sizeof v0);
-                std::memcpy(d + x0 + L, &v1, sizeof v1);
-                std::memcpy(d + x0 + 2 * L, &v2, sizeof v2);
-                std::memcpy(d + x0 + 3 * L, &v3, sizeof v3);
+                store_lanes<T>(d + x0, v0, L);
+                store_lanes<T>(d + x0 + L, v1, L);
+                store_lanes<T>(d + x0 + 2 * L, v2, L);
+                store_lanes<T>(d + x0 + 3 * L, v3, L);
             }
             for (; x0 < a.nx; x0 += L) {
                 const int cnt = std::min(L, a.nx - x0);
                 V v = load_raw(s + x0, cnt);
                 for (int k = 1; k < n; ++k) v = keep<T, Max>(load_raw(s + x0 + off[k], cnt), v);
-                T tmp[L];
-                std::memcpy(tmp, &v, sizeof v);
-                store_chunk(d + x0, tmp, cnt);
+                store_lanes<T>(d + x0, v, cnt);
             }
         }
     }
@@ -408,5 +377,19 @@ template <class T>
 void max_slab(T* dst, const SlabArgs& a, const T* src) {
     extreme_slab<T, true>(dst, a, src);
 }
+
+#define QEL_RANK_VEC_INSTANTIATE(T)                                               \
+    template void rank_slab<T>(T*, const SlabArgs&, const T*, int, RankScratch&); \
+    template void min_slab<T>(T*, const SlabArgs&, const T*);                     \
+    template void max_slab<T>(T*, const SlabArgs&, const T*);
+QEL_RANK_VEC_INSTANTIATE(uint8_t)
+QEL_RANK_VEC_INSTANTIATE(int8_t)
+QEL_RANK_VEC_INSTANTIATE(uint16_t)
+QEL_RANK_VEC_INSTANTIATE(int16_t)
+QEL_RANK_VEC_INSTANTIATE(uint32_t)
+QEL_RANK_VEC_INSTANTIATE(int32_t)
+QEL_RANK_VEC_INSTANTIATE(float)
+QEL_RANK_VEC_INSTANTIATE(double)
+#undef QEL_RANK_VEC_INSTANTIATE
 
 }  // namespace qel::QEL_RANK_VEC_NS
