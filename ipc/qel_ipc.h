@@ -10,8 +10,11 @@
 #include <cstdint>
 
 #include "ipc/qel_shm.h"
+#include "objects/qel_data_objects.h"
 #include "volume/qel_geometry.h"
+#include "volume/qel_image.h"
 #include "volume/qel_units.h"
+#include "volume/qel_volume.h"
 
 // Requests, written by the client at RB offset 0. "Upload" and "download" are seen from
 // the host: an upload fills a data board for the client, a download reads the client's.
@@ -124,6 +127,40 @@ int QELipc_ReadBoardString(QelBoard* board, int offset, char* text, unsigned siz
 int QELipc_WriteBoardString(QelBoard* board, int offset, const char* text);
 int QELipc_ReadBoardBytes(QelBoard* board, int offset, void* destination, unsigned length);
 int QELipc_WriteBoardBytes(QelBoard* board, int offset, const void* source, unsigned length);
+
+// Data boards. An upload creates the data board at exactly the payload's size and keeps it
+// open while the host reads it, until QELipc_CloseDataBoard; a download opens the host's
+// board, unpacks a new record (the caller's, to delete) and closes it at once. The client
+// has one data-board handle: a new upload or download first closes one still open.
+int QELipc_UploadRawVolumeData(QelRawVolumeData* volume);
+int QELipc_UploadSingleChannelOfRawVolumeData(QelRawVolumeData* volume, int channelIndex);
+int QELipc_UploadDataObjectGroup(QelDataObjectGroup* group);
+QelRawVolumeData* QELipc_DownloadRawVolumeData();
+QelRawVolumeData* QELipc_DownloadSingleChannelRawVolumeData();
+// Replaces channel channelIndex of volume by the board's channel: -1 when there is no board
+// or the channel does not fit the volume (the volume is then unchanged).
+int QELipc_DownloadSingleChannelIntoRawVolumeData(QelRawVolumeData* volume, int channelIndex);
+QelDataObjectGroup* QELipc_DownloadDataObjectGroup();
+QelRawImageData* QELipc_DownloadRawImageData();
+int QELipc_CloseDataBoard();
+
+// Transactions. A receive connects, locks (not for one given channel), asks for the data,
+// downloads it, has the host close its data board, unlocks and disconnects; it raises the
+// retry count to the long count for good. Each prints its one line on failure and returns
+// NULL / -1; none exits.
+QelRawVolumeData* QELipc_ReceiveRawVolumeData();
+QelRawVolumeData* QELipc_ReceiveCurrentChannel(int* channelID);
+QelRawVolumeData* QELipc_ReceiveSingleChannel(int channelID);
+QelRawImageData* QELipc_ReceiveRendered3DImage();
+// Transfers post without connecting, wait until the host has read their data board, close
+// it and disconnect.
+int QELipc_TransferRawVolumeData(QelRawVolumeData* volume);
+int QELipc_TransferSingleChannel(QelRawVolumeData* volume, int channelID, int channelIndex);
+int QELipc_TransferSingleChannelLocked(QelRawVolumeData* volume, int channelIndex);
+// Data-object groups in the host: created (the host gives the ID), replaced, deleted.
+int QELipc_CreateDataObjectGroup(QelDataObjectGroup* group, int* groupID);
+int QELipc_UpdateDataObjectGroup(QelDataObjectGroup* group, int groupID);
+int QELipc_DeleteDataObjectGroup(int groupID);
 
 // Starts a plug-in as the host does: "program serverID [argument]". Prints the command.
 int QELipc_LaunchClient(const char* program, int serverID, const char* argument);

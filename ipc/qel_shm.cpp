@@ -82,6 +82,13 @@ int remove_board_name(const char* name) {
     return shm_unlink(object) == 0 ? 0 : -1;
 }
 
+bool board_identity(QelBoard* board, BoardIdentity* identity) {
+    if (!board || !identity) return false;
+    identity->device = board->device;
+    identity->inode = board->inode;
+    return true;
+}
+
 unsigned long board_opens_on_this_thread() { return t_opens; }
 unsigned long board_maps_on_this_thread() { return t_maps; }
 

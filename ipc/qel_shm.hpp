@@ -14,6 +14,14 @@ void* map_board(QelBoard* board, size_t* length);
 // 0 when removed, -1 when there was none.
 int remove_board_name(const char* name);
 
+// The object behind an open board: two handles of one object give the same identity, a
+// board created anew under the same name another one. False for NULL.
+struct BoardIdentity {
+    unsigned long long device = 0, inode = 0;
+    bool operator==(const BoardIdentity&) const = default;
+};
+bool board_identity(QelBoard* board, BoardIdentity* identity);
+
 // Board opens and mappings made by the calling thread since it started: the cost of a
 // protocol step is counted in mappings, and tests check that count.
 unsigned long board_opens_on_this_thread();

@@ -42,6 +42,8 @@ constexpr auto kNap = std::chrono::microseconds(100);
 constexpr auto kSettlePeriod = std::chrono::milliseconds(100);
 // Far below the client's time between two posts (several board mappings).
 constexpr auto kFreshWindow = std::chrono::microseconds(5);
+// Far above it: RB empty this long means the client has stopped re-posting.
+constexpr auto kQuietPeriod = std::chrono::milliseconds(10);
 
 // Requests that the client sends with wait, and the host therefore accepts.
 bool accepts(int code) {
@@ -131,7 +133,10 @@ std::unique_ptr<Host> Host::start(int serverID) {
     return host;
 }
 
-Host::~Host() { stop(); }
+Host::~Host() {
+    stop();
+    delete_data();
+}
 
 void Host::stop() {
     if (thread_.joinable()) {
@@ -146,6 +151,10 @@ void Host::stop() {
     QELipc_CloseBoard(mb_);
     QELipc_CloseBoard(rb_);
     bb_ = mb_ = rb_ = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        close_board();
+    }
     if (id_ != 0) {
         // A plug-in that died between creating its data board and closing it leaves the
         // name behind; it belongs to this server ID, so it goes too.
@@ -214,13 +223,29 @@ void Host::clear_log() {
 void Host::serve() {
     auto last_request = Clock::now();
     while (!stopping_) {
-        if (poll())
+        if (poll()) {
             last_request = Clock::now();
-        else if (Clock::now() - last_request > kBusyPeriod)
+            continue;
+        }
+        auto quiet = Clock::now() - last_request;
+        if (quiet >= kQuietPeriod) post_pending();
+        if (quiet > kBusyPeriod)
             std::this_thread::sleep_for(kNap);
         else
             cpu_relax();
     }
+}
+
+// The client re-posts a request until it sees its acceptance; a message that replaced the
+// acceptance before that would leave it re-posting for ever. RB quiet for a while means it
+// has seen it.
+void Host::post_pending() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!pending_) return;
+    store_bytes(mbp_ + kMbBlock, &pending_->block, sizeof pending_->block);
+    store_word(mbp_ + kMbCode, pending_->code);
+    completed_ = pending_;
+    pending_.reset();
 }
 
 // True when RB held a request (taken or not yet settled).
@@ -269,6 +294,9 @@ bool Host::acceptance_shown(int code) const {
 
 // Caller holds the lock. A re-post changes nothing and is not logged again.
 bool Host::is_repost(const Request& r) const {
+    if (held_ && r.code == held_->code && r.clientID == held_->clientID &&
+        same_block(r.block, held_->block))
+        return true;
     if (r.code == QELipc_REQUEST_TYPE_CONNECTION) return connected_ && client_ == r.clientID;
     if (!last_ || r.code != last_->code || r.clientID != last_->clientID) return false;
     // A connection attempt that times out re-posts its disconnection while the server is free.
@@ -319,18 +347,65 @@ void Host::handle(const Request& r, bool fresh) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (is_repost(r)) return;
+        if (is_late_repost(r)) {
+            // Served already: show the acceptance again and complete it again, once the
+            // client has seen it this time.
+            store_word(mbp_ + kMbAccepted, r.code);
+            store_word(mbp_ + kMbCode, QELipc_MESSAGE_TYPE_REQUEST_ACCEPTED);
+            pending_ = completed_;
+            completed_.reset();
+            return;
+        }
     }
     if (is_left_over(r, fresh)) return;
     std::lock_guard<std::mutex> lock(mutex_);
     log_.push_back(r);
     last_ = r;
+    pending_.reset();
+    completed_.reset();
+    if (std::find(faults_.held.begin(), faults_.held.end(), r.code) != faults_.held.end())
+        held_ = r;
+    else
+        respond(r);
+    logged_.notify_all();
+}
+
+// Caller holds the lock.
+void Host::respond(const Request& r) {
     apply(r);
+    std::optional<Message> message = serve_data(r);
     if (accepts(r.code)) {
         // The accepted code before the message code: a client that sees 22 sees which request.
         store_word(mbp_ + kMbAccepted, r.code);
         store_word(mbp_ + kMbCode, QELipc_MESSAGE_TYPE_REQUEST_ACCEPTED);
     }
-    logged_.notify_all();
+    if (!message || std::find(faults_.silent.begin(), faults_.silent.end(), r.code) !=
+                        faults_.silent.end())
+        return;
+    if (accepts(r.code)) {
+        pending_ = message;
+        return;
+    }
+    // The block before the code: a client that sees the code reads the block of this message.
+    store_bytes(mbp_ + kMbBlock, &message->block, sizeof message->block);
+    store_word(mbp_ + kMbCode, message->code);
+}
+
+// Caller holds the lock. The same request once more after the host completed it, while the
+// client still holds the board that the host read: the client's re-post landed after the
+// completion had replaced the acceptance, so the client never saw it accepted. A request
+// sent anew comes with a new board.
+bool Host::is_late_repost(const Request& r) {
+    if (!completed_ || !last_ || !boardRead_ || r.code != last_->code ||
+        r.clientID != last_->clientID || !same_block(r.block, last_->block))
+        return false;
+    char name[kBoardNameSize];
+    format_board_name(name, sizeof name, kDataStem, id_);
+    QelBoard* board = QELipc_OpenBoard(name);
+    BoardIdentity now;
+    bool same = board_identity(board, &now) && now == *boardRead_;
+    QELipc_CloseBoard(board);
+    return same;
 }
 
 // Caller holds the lock.
@@ -397,10 +472,7 @@ void Host::apply(const Request& r) {
         store_bytes(mbp_ + kMbBlock, &answer, sizeof answer);
         return;
     }
-    // The data-board requests (221, 222, 230-233, 236, 251, 253, 511, 512, 514) are logged
-    // and, when sent with wait, accepted. A message that follows an acceptance (66 after
-    // 222, 232, 236) must not replace it before the client has seen it: the client re-posts
-    // until it sees 22, so the message waits until RB stays quiet.
+    // The data-board requests are served by serve_data.
     default: return;
     }
     publish_state();

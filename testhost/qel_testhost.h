@@ -3,12 +3,16 @@
 // own and logs every request it takes. A request re-posted while the client waits for its
 // acceptance is logged once; so is the same request sent again while its acceptance is still
 // shown, which the client takes as its answer. Its state is set and read by the test.
+//
+// It holds a volume with a host ID per channel, data-object groups by ID and a rendered
+// image, fills data boards from them and reads the clients' data boards into them.
 #pragma once
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -17,6 +21,7 @@
 #include <vector>
 
 #include "ipc/qel_ipc.h"
+#include "ipc/qel_shm.hpp"
 
 namespace qel::testhost {
 
@@ -49,6 +54,36 @@ struct Request {
     uint16_t half_at(int offset) const;
 };
 
+// Owners of the records that the host hands out.
+struct RecordDeleter {
+    void operator()(QelRawVolumeData* v) const { QEL_DeleteRawVolumeData(v); }
+    void operator()(QelRawImageData* i) const { QEL_DeleteRawImageData(i); }
+    void operator()(QelDataObjectGroup* g) const { QEL_DeleteDataObjectGroup(g); }
+};
+using VolumePtr = std::unique_ptr<QelRawVolumeData, RecordDeleter>;
+using ImagePtr = std::unique_ptr<QelRawImageData, RecordDeleter>;
+
+// A data-object group as the host holds it: the payload of the last board read into it,
+// byte for byte (empty while nothing was sent), and that payload unpacked (NULL while empty
+// or when the unpacker refused it).
+struct HostGroup {
+    std::vector<unsigned char> payload;
+    std::shared_ptr<QelDataObjectGroup> record;
+    int updates = 0;  // boards read into it
+};
+
+// Misbehaviour on demand, for the clients' failure paths.
+struct Faults {
+    // Requests of these codes are logged once and then left unanswered (no acceptance, no
+    // action, no message) until answer_held().
+    std::vector<int> held;
+    // Requests of these codes are served (and accepted), but the message that should follow
+    // them (55, 66 or 77) never comes.
+    std::vector<int> silent;
+    // The host's next data board holds exactly these bytes instead of its payload.
+    std::optional<std::vector<unsigned char>> dataBoard;
+};
+
 class Host {
 public:
     // Creates the boards of serverID (0 picks one that no other live process uses) and
@@ -73,6 +108,25 @@ public:
     void set_connection(bool connected, const std::string& clientID);
     bool locked() const;
 
+    // The volume (copied) and the host ID of each of its channels; without IDs the channels
+    // are numbered from 1. The volume matrix follows the volume, and the current channel
+    // becomes the first one unless its ID is among the new ones.
+    void set_volume(const QelRawVolumeData* volume, const std::vector<int>& channelIDs = {});
+    VolumePtr volume() const;  // a copy; NULL when the host holds none
+    std::vector<int> channel_ids() const;
+    // A fixed rendered image (copied). Without one, or after set_image(NULL), rendering
+    // projects the current channel (maximum along z, grey as packed RGBA).
+    void set_image(const QelRawImageData* image);
+    ImagePtr image() const;  // a copy; NULL when nothing was rendered yet
+    int renders() const;
+    std::map<int, HostGroup> groups() const;
+    // Clients' data boards that were missing or refused by the unpacker.
+    int unread_boards() const;
+
+    void set_faults(const Faults& faults);
+    // Answers the request held last (see Faults::held) and stops holding its code.
+    void answer_held();
+
     std::vector<Request> log() const;
     std::vector<int> codes() const;
     // Waits at most timeoutMs until count requests are logged; false if they were not.
@@ -88,7 +142,26 @@ private:
     bool next_post(int32_t* code, QelIpcParameterBlock* block);
     bool is_left_over(const Request& r, bool fresh);
     void handle(const Request& r, bool fresh);
+    bool is_late_repost(const Request& r);
+    void respond(const Request& r);
     void apply(const Request& r);
+    void post_pending();
+
+    // Data boards (testhost/qel_testhost_data.cpp); callers hold the lock.
+    struct Message {
+        int code;
+        QelIpcParameterBlock block;
+    };
+    std::optional<Message> serve_data(const Request& r);
+    template <class Size, class Pack>
+    void fill_board(Size size, Pack pack);
+    template <class Read>
+    bool read_board(Read read);
+    void close_board();
+    void take_volume(QelRawVolumeData* volume);
+    int channel_index(int channelID) const;
+    void render();
+    void delete_data();
     void publish_state();
     void publish_connection();
     bool acceptance_shown(int code) const;
@@ -112,6 +185,25 @@ private:
     std::vector<Request> log_;
     std::optional<Request> last_;  // the request served last, to recognise its re-posts
     std::chrono::steady_clock::time_point last_empty_;  // when RB was last seen empty
+
+    QelRawVolumeData* volume_ = nullptr;
+    std::vector<int> ids_;
+    QelRawImageData* image_ = nullptr;
+    bool imageFixed_ = false;
+    int renders_ = 0;
+    std::map<int, HostGroup> groups_;
+    int nextGroup_ = 1;
+    int unread_ = 0;
+    QelBoard* db_ = nullptr;  // the host's own data board, kept until request 233
+    Faults faults_;
+    std::optional<Request> held_;
+    // The message that completes an accepted request, posted once the client has stopped
+    // re-posting (it must see the acceptance first), and whether it went out.
+    std::optional<Message> pending_;
+    std::optional<Message> completed_;
+    // The client's data board read last, to tell a late re-post from the same request sent
+    // anew with a new board.
+    std::optional<qel::ipc::BoardIdentity> boardRead_;
 };
 
 // A server ID that no other live process picks: derived from the process ID.

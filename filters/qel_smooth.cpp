@@ -1,0 +1,173 @@
+// Convolution in place. Every output voxel must be computed from the channel as it was, but a
+// row of output is only ever read back by rows at most `back` rows later, so a ring of that many
+// original rows stands in for a copy of the whole channel. Edge replication is clamping of the
+// source coordinates: each point reads whole source rows (clamped in y and z) and only the few
+// voxels near the row ends clamp x. The sums run point by point over a row of double
+// accumulators, which keeps each voxel's additions in point order.
+#include "filters/qel_smooth.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "volume/qel_binary.hpp"
+#include "volume/qel_checked.hpp"
+#include "volume/qel_store.hpp"
+#include "volume/qel_unit_dispatch.hpp"
+
+namespace {
+
+// A single voxel grown by R on all six sides must still fit the 32-bit voxel count, or no
+// volume could ever be convolved with the kernel: (2R + 1)^3 <= 2^31 - 1.
+constexpr int kMaxGaussianRadius = 644;
+
+int axis_of(const char* axis) {
+    if (!axis) return -1;
+    if (!std::strcmp(axis, "x") || !std::strcmp(axis, "X")) return 0;
+    if (!std::strcmp(axis, "y") || !std::strcmp(axis, "Y")) return 1;
+    if (!std::strcmp(axis, "z") || !std::strcmp(axis, "Z")) return 2;
+    return -1;
+}
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+
+struct KernelDeleter {
+    void operator()(QelKernel* k) const { QEL_DeleteKernel(k); }
+};
+using KernelPtr = std::unique_ptr<QelKernel, KernelDeleter>;
+
+struct Point {
+    int64_t dx, dy, dz;
+    double w;
+};
+
+inline int64_t clamp_index(int64_t i, int64_t n) { return i < 0 ? 0 : i >= n ? n - 1 : i; }
+
+// acc[x] += src[clamp(x + dx)] * w for x in 0..nx-1.
+template <class T>
+inline void accumulate(double* __restrict acc, const T* __restrict src, int64_t nx, int64_t dx, double w) {
+    const int64_t lo = std::clamp<int64_t>(-dx, 0, nx), hi = std::clamp<int64_t>(nx - dx, lo, nx);
+    const double first = static_cast<double>(src[0]) * w, last = static_cast<double>(src[nx - 1]) * w;
+    for (int64_t x = 0; x < lo; ++x) acc[x] += first;
+    const T* s = src + dx;
+    int64_t x = lo;
+    // Four independent lanes per step; each lane still adds its products in point order.
+    for (; x + 4 <= hi; x += 4) {
+        const double a0 = static_cast<double>(s[x]) * w, a1 = static_cast<double>(s[x + 1]) * w;
+        const double a2 = static_cast<double>(s[x + 2]) * w, a3 = static_cast<double>(s[x + 3]) * w;
+        acc[x] += a0;
+        acc[x + 1] += a1;
+        acc[x + 2] += a2;
+        acc[x + 3] += a3;
+    }
+    for (; x < hi; ++x) acc[x] += static_cast<double>(s[x]) * w;
+    for (x = hi; x < nx; ++x) acc[x] += last;
+}
+
+// Rows (of nx voxels, storage order) by which a point can reach back from the row it is applied
+// to; clamping only ever moves a source row closer.
+int64_t rows_back(const Point* pts, int count, int64_t ny) {
+    int64_t back = 0;
+    for (int k = 0; k < count; ++k)
+        back = std::max(back, std::max<int64_t>(0, -pts[k].dy) + ny * std::max<int64_t>(0, -pts[k].dz));
+    return back;
+}
+
+// ring holds `window` rows: row r of the original channel at slot r % window once it is saved.
+template <class T>
+void convolve_rows(T* data, int64_t nx, int64_t ny, int64_t nz, const Point* pts, int count, double* acc, T* ring,
+                   int64_t window) {
+    const int64_t rows = ny * nz;
+    const size_t rowBytes = static_cast<size_t>(nx) * sizeof(T);
+    for (int64_t r = 0; r < rows; ++r) {
+        const int64_t y = r % ny, z = r / ny;
+        for (int64_t x = 0; x < nx; ++x) acc[x] = 0.0;
+        for (int k = 0; k < count; ++k) {
+            const Point& p = pts[k];
+            const int64_t s = clamp_index(y + p.dy, ny) + ny * clamp_index(z + p.dz, nz);
+            const T* src = s < r ? ring + (s % window) * nx : data + s * nx;
+            accumulate(acc, src, nx, p.dx, p.w);
+        }
+        T* out = data + r * nx;
+        std::memcpy(ring + (r % window) * nx, out, rowBytes);
+        for (int64_t x = 0; x < nx; ++x) out[x] = qel::store_real<T>(acc[x]);
+    }
+}
+
+}  // namespace
+
+QelKernel* QEL_NewGaussianKernel1D(const char* axis, float sigma) {
+    const int a = axis_of(axis);
+    if (a < 0) return nullptr;
+    const double t = std::trunc(static_cast<double>(-3.2f) * static_cast<double>(sigma));
+    if (!std::isfinite(t) || t > 1.0 || 1.0 - t > kMaxGaussianRadius) return nullptr;
+    const int r = static_cast<int>(1.0 - t);
+    KernelPtr kernel(QEL_NewKernel(2 * r + 1));
+    if (!kernel) return nullptr;
+    const QelPoint3i centre{0, 0, 0};
+    QEL_SetKernelWeight(kernel.get(), &centre, 1.0f);
+    const float d = 2.0f * sigma * sigma;
+    for (int i = -r; i <= r; ++i) {
+        if (i == 0) continue;
+        QelPoint3i p{0, 0, 0};
+        (a == 0 ? p.x : a == 1 ? p.y : p.z) = i;
+        const float w = static_cast<float>(std::exp(-static_cast<double>(i * i) / static_cast<double>(d)));
+        QEL_SetKernelWeight(kernel.get(), &p, w);
+    }
+    const int n = kernel->points->count;
+    float s = 0.0f;
+    for (int k = 0; k < n; ++k) s += kernel->weight[k];
+    for (int k = 0; k < n; ++k) kernel->weight[k] /= s;
+    kernel->weightSum = 1.0f;
+    kernel->radius = static_cast<float>(r);
+    kernel->maxRadius = static_cast<float>(r);
+    kernel->margin = r;
+    return kernel.release();
+}
+
+void QEL_GaussianSmoothChannel(QelRawVolumeData* vol, int channel, float sigma) {
+    if (sigma == 0.0f) return;
+    KernelPtr kx(QEL_NewGaussianKernel1D("x", sigma));
+    if (!kx) return;
+    KernelPtr ky(QEL_NewGaussianKernel1D("y", sigma));
+    if (!ky) return;
+    KernelPtr kz(QEL_NewGaussianKernel1D("z", sigma));
+    if (!kz) return;
+    QEL_ConvolveChannel(vol, channel, kx.get());
+    QEL_ConvolveChannel(vol, channel, ky.get());
+    QEL_ConvolveChannel(vol, channel, kz.get());
+}
+
+void QEL_ConvolveChannel(QelRawVolumeData* vol, int channel, QelKernel* kernel) {
+    if (!vol || !kernel || !kernel->points || !kernel->weight || !qel::has_channel(vol, channel)) return;
+    if (!QEL_IsValidVoxelUnit(vol->unit[channel]) || !qel::voxel_count(vol)) return;
+    const int nx = vol->size->nx, ny = vol->size->ny, nz = vol->size->nz;
+    const int64_t m = std::max(kernel->margin, 0);
+    const auto padded = qel::checked_voxels({nx + 2 * m, ny + 2 * m, nz + 2 * m});
+    if (!padded) return;  // the volume cannot be grown by the margin
+    const QelSize3i dims{static_cast<int>(nx + 2 * m), static_cast<int>(ny + 2 * m), static_cast<int>(nz + 2 * m)};
+    QEL_SetKernelOffsets(kernel, &dims);
+
+    const QelVoxelList* pts = kernel->points;
+    const int count = std::clamp(pts->count, 0, pts->capacity);
+    std::unique_ptr<Point[]> points(new (std::nothrow) Point[static_cast<size_t>(count) + 1]);
+    std::unique_ptr<double[]> acc(new (std::nothrow) double[static_cast<size_t>(nx)]);
+    if (!points || !acc) return;
+    for (int k = 0; k < count; ++k) points[k] = {pts->x[k], pts->y[k], pts->z[k], kernel->weight[k]};
+    const int64_t window = std::min<int64_t>(rows_back(points.get(), count, ny) + 1, int64_t{ny} * nz);
+    const auto ringBytes = qel::checked_product({window, nx, QEL_GetVoxelUnitSize(vol->unit[channel])});
+    if (!ringBytes) return;
+    std::unique_ptr<unsigned char, FreeDeleter> ring(static_cast<unsigned char*>(std::malloc(static_cast<size_t>(*ringBytes))));
+    if (!ring) return;
+
+    qel::dispatch_unit_void(vol->unit[channel], [&](auto tag) {
+        using T = typename decltype(tag)::type;
+        convolve_rows(static_cast<T*>(vol->data[channel]), nx, ny, nz, points.get(), count, acc.get(),
+                      reinterpret_cast<T*>(ring.get()), window);
+    });
+}
