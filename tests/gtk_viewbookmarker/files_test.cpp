@@ -48,7 +48,7 @@ TEST_F(Window, SaveAndOpenGoThroughTheFileDialog) {
     {
         DialogDriver driver({qeltest::press("File Selection", "_Cancel", [&](GtkWindow* w) {
             gchar* n = gtk_file_chooser_get_current_name(GTK_FILE_CHOOSER(w));
-            offered = n ? n : "";
+            if (offered.empty()) offered = n ? n : "";
             g_free(n);
         })});
         press(GDK_KEY_o, GDK_CONTROL_MASK);
@@ -56,6 +56,54 @@ TEST_F(Window, SaveAndOpenGoThroughTheFileDialog) {
     }
     EXPECT_EQ(offered, "views.txt");
     EXPECT_EQ(rows(), 2);
+}
+
+TEST_F(Window, SaveImageCommandsApplyTheRowsAndWriteWhatTheHostRenders) {
+    const QelSize2i size{3, 2};
+    qel::testhost::ImagePtr grey(QEL_NewSingleChannelRawImageData(&size, 0, 0));
+    std::memset(grey->data[0], 77, 6);
+    host_->set_image(grey.get());
+    fill(3);
+    bookmarkState.current = 1;
+    std::string offered;
+    {
+        DialogDriver driver({qeltest::press("File Selection", "_OK", [&](GtkWindow* w) {
+            gchar* n = gtk_file_chooser_get_current_name(GTK_FILE_CHOOSER(w));
+            if (offered.empty()) offered = n ? n : "";  // the driver may answer twice
+            g_free(n);
+            choose(dir_.string(), "current.pnm")(w);
+        })});
+        activate("/File/Save 3D image as PNM/Current");
+        EXPECT_TRUE(driver.all_answered());
+    }
+    EXPECT_EQ(offered, "untitled");
+    EXPECT_EQ(applied_rows(), std::vector<int>{1});
+    EXPECT_EQ(host_->renders(), 1);
+    expect_same_image(path("current.pnm"), grey.get());
+
+    // All: into a directory that the dialog names and that does not exist yet.
+    host_->clear_log();
+    OnAnimateStart();
+    std::string err;
+    {
+        DialogDriver driver({qeltest::press("File Selection", "_OK", choose(dir_.string(), "shots"))});
+        qeltest::StderrCapture capture;
+        activate("/File/Save 3D image as PNM/All");
+        err = capture.stop();
+        EXPECT_TRUE(driver.all_answered());
+    }
+    EXPECT_EQ(bookmarkAnimation.animating, 0);
+    EXPECT_EQ(applied_rows(), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(host_->renders(), 5);
+    const std::string shots = path("shots");
+    EXPECT_EQ(err, shots + "/image000.pnm\n" + shots + "/image001.pnm\n" + shots + "/image002.pnm\n");
+    for (const char* name : {"/image000.pnm", "/image001.pnm", "/image002.pnm"})
+        expect_same_image(shots + name, grey.get());
+
+    // Nothing to save on an empty list: no dialog opens.
+    activate("/Edit/Clear all");
+    activate("/File/Save 3D image as PNM/All");
+    EXPECT_TRUE(qeltest::windows_titled("File Selection").empty());
 }
 
 TEST_F(Window, ProgramOnADisplayTellsWhetherItReachedItsHost) {

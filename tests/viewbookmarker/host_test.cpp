@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "ipc/qel_ipc_layout.hpp"
+#include "testhost/qel_testhost_volume.h"
 #include "viewbookmarker/program_support.hpp"
 
 namespace bmtest {
@@ -81,22 +82,6 @@ TEST_F(Exchange, ApplySendsOneStateRequestWithTheRecordedFieldsInItsMask) {
     EXPECT_EQ(host_->state().channelID, 9);
 }
 
-TEST_F(Exchange, ACaptureAppliedBackRestoresTheHostWithinRounding) {
-    connect();
-    ASSERT_EQ(CaptureBookmark(0, kAll), 0);
-    host_->set_state(HostState{});
-    EXPECT_EQ(ApplyBookmark(0), kAll);
-    const HostState s = host_->state();
-    const HostState want = sample_state();
-    EXPECT_EQ((std::vector<float>{s.cursor[0], s.cursor[1], s.cursor[2]}), (std::vector<float>{10, 11, 0}));
-    EXPECT_EQ(s.channelID, want.channelID);
-    EXPECT_EQ(s.greyscale[0], 12.0f);
-    EXPECT_EQ(s.greyscale[1], 300.0f);
-    EXPECT_EQ(std::vector<float>(s.view, s.view + 12), std::vector<float>(want.view, want.view + 12));
-    EXPECT_EQ(s.distance, want.distance);
-    EXPECT_EQ(s.viewAngle, want.viewAngle);
-}
-
 TEST_F(Exchange, RenderingWithoutAHostWritesNothing) {
     qeltest::StderrCapture quiet;
     InitializeBookmarkIpc(no_host());
@@ -117,6 +102,53 @@ TEST_F(Exchange, RenderingWithoutAHostWritesNothing) {
     EXPECT_EQ(err2.stop(), line);
     EXPECT_EQ(selected, std::vector<int>{0});
     EXPECT_TRUE(std::filesystem::is_directory(path("frames")));
+}
+
+// Three 8-bit channels, host IDs 1..3, each of its own pattern.
+qel::testhost::VolumePtr three_channels() {
+    const QelSize4i size{5, 4, 3, 3};
+    const int units[3] = {0, 0, 0}, attributes[3] = {0, 0, 0};
+    qel::testhost::VolumePtr v(QEL_NewRawVolumeData(&size, units, attributes));
+    for (int c = 0; v && c < 3; ++c)
+        for (int i = 0; i < 60; ++i) static_cast<unsigned char*>(v->data[c])[i] = static_cast<unsigned char>(i * (c + 1) % 97);
+    return v;
+}
+
+TEST_F(Exchange, SaveAllWritesTheViewOfEveryRowIntoANewDirectory) {
+    connect();
+    qel::testhost::VolumePtr volume = three_channels();
+    host_->set_volume(volume.get(), {1, 2, 3});
+    // Each row shows another channel; the host renders the current one.
+    for (int i = 0; i < 3; ++i) put(i, {"r", "---", std::to_string(i + 2), "---", "---", "---"});
+    bookmarkState.count = 3;
+    const std::string dir = path("frames/deeper");
+    qeltest::StderrCapture err;
+    EXPECT_EQ(SaveAllRenderedImages(dir.c_str(), nullptr), 3);
+    EXPECT_EQ(err.stop(), dir + "/image000.pnm\n" + dir + "/image001.pnm\n" + dir + "/image002.pnm\n");
+    EXPECT_EQ(host_->renders(), 4);  // one before the first row
+    EXPECT_EQ(bookmarkState.current, 2);
+    for (int i = 0; i < 3; ++i) {
+        qel::testhost::ImagePtr want(qel::testhost::new_projection(volume.get(), i));
+        char name[32];
+        std::snprintf(name, sizeof name, "/image%03d.pnm", i);
+        expect_same_image(dir + name, want.get());
+    }
+}
+
+TEST_F(Exchange, SaveCurrentWritesTheFetchedImageOrNothing) {
+    connect();
+    // No volume and no picture: the host sends no image and no file is made.
+    qeltest::StderrCapture err;
+    EXPECT_EQ(SaveRenderedImage(path("none.pnm").c_str()), 1);
+    EXPECT_EQ(err.stop(), "Failed <QELipc_DownloadRawVolumeData>. Exit now.\n");
+    EXPECT_FALSE(std::filesystem::exists(path("none.pnm")));
+
+    const QelSize2i size{6, 2};
+    qel::testhost::ImagePtr grey(QEL_NewSingleChannelRawImageData(&size, 0, 0));
+    for (int i = 0; i < 12; ++i) static_cast<unsigned char*>(grey->data[0])[i] = static_cast<unsigned char>(20 * i);
+    host_->set_image(grey.get());
+    EXPECT_EQ(SaveRenderedImage(path("one.pnm").c_str()), 0);
+    expect_same_image(path("one.pnm"), grey.get());
 }
 
 // ---- animation -------------------------------------------------------------------------------

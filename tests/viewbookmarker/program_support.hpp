@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "gui/qel_pnm.h"
 #include "ipc/qel_ipc.h"
 #include "ipc/qel_ipc_client.hpp"
 #include "programs/viewbookmarker/bookmark_host.h"
@@ -81,6 +82,17 @@ protected:
     std::unique_ptr<Host> host_;
 };
 
+// The pixels of a file and of an image agree (a P6 file reads back with alpha 255).
+inline void expect_same_image(const std::string& file, const QelRawImageData* want) {
+    qel::testhost::ImagePtr got(QEL_ReadPnmImage(file.c_str()));
+    ASSERT_NE(got, nullptr) << file;
+    ASSERT_EQ(got->size->nx, want->size->nx);
+    ASSERT_EQ(got->size->ny, want->size->ny);
+    ASSERT_EQ(got->unit[0], want->unit[0]);
+    const size_t bytes = static_cast<size_t>(want->size->nx) * want->size->ny * (want->unit[0] == 4 ? 4 : 1);
+    EXPECT_EQ(std::memcmp(got->data[0], want->data[0], bytes), 0) << file;
+}
+
 // What a run of the real program did.
 struct ProgramRun {
     int status = -1;      // exit code, 128 + signal, or -1 when it was killed while running
@@ -93,19 +105,13 @@ struct ProgramRun {
 inline ProgramRun run_viewbookmarker(const std::vector<std::string>& args, bool display, const std::string& until = "",
                               int timeoutMs = 60000) {
     ProgramRun run;
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-        const std::string var = *e;
-        if (!display && (var.rfind("DISPLAY=", 0) == 0 || var.rfind("WAYLAND_DISPLAY=", 0) == 0)) continue;
-        env.push_back(var);
-    }
     std::string program = std::string(QEL_BIN_DIR) + "/viewbookmarker";
-    std::vector<char*> argv{program.data()};
-    std::vector<std::string> args_copy = args;
-    for (std::string& a : args_copy) argv.push_back(a.data());
+    std::vector<char*> argv{program.data()}, envp;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (std::string& e : env) envp.push_back(e.data());
+    for (char** e = environ; *e; ++e)
+        if (display || (std::strncmp(*e, "DISPLAY=", 8) != 0 && std::strncmp(*e, "WAYLAND_DISPLAY=", 16) != 0))
+            envp.push_back(*e);
     envp.push_back(nullptr);
 
     int fds[2];
