@@ -68,8 +68,7 @@ public:
         rgba_ = v->unit[channel] == QEL_VOXEL_UNIT_UINT32 &&
                 v->attribute[channel] == QEL_ATTRIBUTE_RGBA;
         direct_ = v->unit[channel] == QEL_VOXEL_UNIT_UINT8;
-        if (!rgba_ && !direct_ && value_range(v, channel, n, &lo_, &hi_) && hi_ > lo_)
-            scale_ = 255.0 / (hi_ - lo_);
+        stretch_ = !rgba_ && !direct_ && value_range(v, channel, n, &lo_, &hi_) && hi_ > lo_;
     }
     uint8_t operator()(int64_t i) const {
         if (direct_) return static_cast<const uint8_t*>(v_->data[c_])[i];
@@ -81,16 +80,16 @@ public:
             using T = typename decltype(tag)::type;
             return static_cast<double>(static_cast<const T*>(v_->data[c_])[i]);
         });
-        if (std::isnan(value) || scale_ == 0) return 0;
-        double g = std::round((value - lo_) * scale_);
+        if (std::isnan(value) || !stretch_) return 0;
+        double g = std::round((value - lo_) * 255.0 / (hi_ - lo_));
         return static_cast<uint8_t>(g < 0 ? 0 : g > 255 ? 255 : g);
     }
 
 private:
     const QelRawVolumeData* v_;
     int c_;
-    bool rgba_ = false, direct_ = false;
-    double lo_ = 0, hi_ = 0, scale_ = 0;
+    bool rgba_ = false, direct_ = false, stretch_ = false;
+    double lo_ = 0, hi_ = 0;
 };
 
 bool valid_channel(const QelRawVolumeData* v, int channel) {
