@@ -1,5 +1,5 @@
 // Helpers of the ANALYZE program tests: header files written byte by byte at the published
-// offsets, independently of the library's header code.
+// offsets, independently of the library's header code, and the turn between file and host.
 #pragma once
 #include <cstdint>
 #include <cstring>
@@ -41,6 +41,22 @@ inline std::vector<unsigned char> header_bytes(const HeaderFields& h) {
     for (int i = 0; i < 3; ++i) put<float>(b, 80 + 4 * i, h.pixdim[i]);
     put<float>(b, 108, h.voxOffset);
     return b;
+}
+
+// Channel c's block with every voxel (x, y, z) taken from (x, ny - 1 - y, nz - 1 - z): the file
+// bytes of a host channel and the host bytes of a file channel (the turn is its own inverse).
+inline std::vector<unsigned char> turned_bytes(const QelRawVolumeData* v, int c) {
+    const int w = analyzetest::width_of(v->unit[c]);
+    const int nx = v->size->nx, ny = v->size->ny, nz = v->size->nz;
+    std::vector<unsigned char> out;
+    for (int z = 0; z < nz; ++z)
+        for (int y = 0; y < ny; ++y)
+            for (int x = 0; x < nx; ++x) {
+                const uint64_t bits = analyzetest::voxel(v, c, x, ny - 1 - y, nz - 1 - z);
+                const auto* p = reinterpret_cast<const unsigned char*>(&bits);
+                out.insert(out.end(), p, p + w);
+            }
+    return out;
 }
 
 }  // namespace hdrtest

@@ -1,5 +1,5 @@
 // The import and export steps on files: reading a pair into the host's orientation, writing
-// one, the refusals with their lines, resampling to cubic voxels, and the round trip.
+// one, the refusals with their lines, and resampling to cubic voxels.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -112,18 +112,6 @@ protected:
     analyzetest::ScratchDir dir_;
 };
 
-// File voxel (x, y, z) is host voxel (x, ny - 1 - y, nz - 1 - z).
-void expect_turned(const QelRawVolumeData* host, const QelRawVolumeData* file) {
-    ASSERT_EQ(host->size->nChannels, file->size->nChannels);
-    const int nx = host->size->nx, ny = host->size->ny, nz = host->size->nz;
-    for (int c = 0; c < host->size->nChannels; ++c)
-        for (int z = 0; z < nz; ++z)
-            for (int y = 0; y < ny; ++y)
-                for (int x = 0; x < nx; ++x)
-                    ASSERT_EQ(voxel(file, c, x, y, z), voxel(host, c, x, ny - 1 - y, nz - 1 - z))
-                        << c << " " << x << " " << y << " " << z;
-}
-
 TEST_F(PairFiles, AFourChannelPairArrivesTurnedWhicheverFileWasChosen) {
     Volume file = random_volume(3, 4, 5, std::vector<int>(4, QEL_VOXEL_UNIT_UINT8), 11);
     HeaderFields h;
@@ -144,7 +132,8 @@ TEST_F(PairFiles, AFourChannelPairArrivesTurnedWhicheverFileWasChosen) {
         EXPECT_EQ(read(path(chosen), &vol), "hdr.dime.datatype: 2\nMatrix size: 3 x 4 x5 x 4\n");
         ASSERT_NE(vol, nullptr);
         for (int c = 0; c < 4; ++c) EXPECT_EQ(vol->unit[c], QEL_VOXEL_UNIT_UINT8);
-        expect_turned(vol.get(), file.get());
+        for (int c = 0; c < 4; ++c)
+            EXPECT_EQ(hdrtest::turned_bytes(vol.get(), c), analyzetest::channel_bytes(file.get(), c));
     }
     // The suffix keeps the letter case of what it replaces: CT.img names CT.hdr, which is not there.
     Volume vol;
@@ -264,23 +253,13 @@ TEST_F(PairFiles, WrittenHeaderAndDataInTheFileOrientation) {
 
     const auto hdr = read_file(path("study.hdr"));
     ASSERT_EQ(hdr.size(), 348u);
-    EXPECT_EQ(get<int32_t>(hdr, 0), 348);
-    EXPECT_EQ(hdr[38], 'r');
     const int16_t dims[5] = {4, 128, 128, 64, 1};
     for (int i = 0; i < 5; ++i) EXPECT_EQ(get<int16_t>(hdr, 40 + 2 * i), dims[i]);
     EXPECT_EQ(get<int16_t>(hdr, 70), 2);
     EXPECT_EQ(get<int16_t>(hdr, 72), 8);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(get<float>(hdr, 80 + 4 * i), 0.8f);
-    EXPECT_EQ(get<float>(hdr, 108), 0.0f);
-    EXPECT_EQ(get<int32_t>(hdr, 144), 255);
-
-    const auto data = read_file(path("study.img"));
-    ASSERT_EQ(data.size(), 1048576u);
-    QelSize4i size{128, 128, 64, 1};
-    const int units[1] = {QEL_VOXEL_UNIT_UINT8}, attributes[1] = {0};
-    Volume file(QEL_NewRawVolumeData(&size, units, attributes));
-    std::memcpy(file->data[0], data.data(), data.size());
-    expect_turned(host.get(), file.get());
+    // The first file slice is the host's last one upside down, and so on.
+    EXPECT_EQ(read_file(path("study.img")), hdrtest::turned_bytes(host.get(), 0));
 }
 
 TEST_F(PairFiles, SuffixesAreAppendedAndVoxelSizesChecked) {
@@ -336,28 +315,6 @@ TEST_F(PairFiles, FailuresLeaveNoHalfPair) {
     EXPECT_FALSE(fs::exists(longest + "m.hdr"));
     EXPECT_EQ(WriteAnalyzePair(longest.c_str(), vol.get(), 1.0f), 0);
     EXPECT_TRUE(fs::exists(longest + ".img"));
-}
-
-TEST_F(PairFiles, WrittenPairsReadBackAsTheVolume) {
-    const std::vector<std::vector<int>> unitSets = {
-        std::vector<int>(3, QEL_VOXEL_UNIT_UINT8), {QEL_VOXEL_UNIT_INT16}, {QEL_VOXEL_UNIT_INT32, QEL_VOXEL_UNIT_INT32}};
-    int seed = 30;
-    for (const auto& units : unitSets) {
-        Volume original = random_volume(5, 6, 7, units, ++seed);
-        Volume vol(QEL_CopyRawVolumeData(original.get()));
-        const std::string stem = path("trip" + std::to_string(seed));
-        ASSERT_EQ(WriteAnalyzePair(stem.c_str(), vol.get(), 1.25f), 0);
-        Volume back;
-        AnalyzeHeader hdr;
-        read(stem + ".img", &back, &hdr);
-        ASSERT_NE(back, nullptr);
-        EXPECT_EQ(hdr.dime.pixdim[2], 1.25f);
-        ASSERT_EQ(back->size->nChannels, original->size->nChannels);
-        for (int c = 0; c < original->size->nChannels; ++c) {
-            EXPECT_EQ(back->unit[c], units[c]);
-            EXPECT_EQ(analyzetest::channel_bytes(back.get(), c), analyzetest::channel_bytes(original.get(), c));
-        }
-    }
 }
 
 }  // namespace

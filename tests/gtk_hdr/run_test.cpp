@@ -23,6 +23,7 @@ namespace fs = std::filesystem;
 using analyzetest::write_file;
 using hdrtest::header_bytes;
 using hdrtest::HeaderFields;
+using hdrtest::turned_bytes;
 using qeltest::Answer;
 using qeltest::DialogDriver;
 
@@ -136,21 +137,6 @@ TEST_F(Run, ExporterStopsSilentlyWhenCancelledOrWithoutAHost) {
     expect_answered(driver);
     EXPECT_EQ(text, kExportNotice);
     EXPECT_FALSE(fs::exists(path("out.hdr")));
-}
-
-// File voxel (x, y, z) of a one-channel pair holds the host's (x, ny - 1 - y, nz - 1 - z).
-std::vector<unsigned char> turned_bytes(const QelRawVolumeData* v, int c) {
-    const int w = analyzetest::width_of(v->unit[c]);
-    const int nx = v->size->nx, ny = v->size->ny, nz = v->size->nz;
-    std::vector<unsigned char> out;
-    for (int z = 0; z < nz; ++z)
-        for (int y = 0; y < ny; ++y)
-            for (int x = 0; x < nx; ++x) {
-                const uint64_t bits = analyzetest::voxel(v, c, x, ny - 1 - y, nz - 1 - z);
-                const auto* p = reinterpret_cast<const unsigned char*>(&bits);
-                out.insert(out.end(), p, p + w);
-            }
-    return out;
 }
 
 TEST_F(Run, ExportThenImportGivesTheHostItsVolumeBack) {
