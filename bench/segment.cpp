@@ -2,8 +2,12 @@
 // smoothing, on random masks, random balls and one long serpentine. The baseline allocates
 // and fills a label volume of the same size, the part of labelling no algorithm avoids.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -108,13 +112,16 @@ void BM_GrowFromFirstSlice(benchmark::State& state) {
     range.min.bytes[0] = 1;
     range.max.bytes[0] = 1;
     // The strategy lines go to stderr once per call; keep them out of the report.
-    FILE* saved = stderr;
-    stderr = std::fopen("/dev/null", "w");
+    std::fflush(stderr);
+    const int saved = dup(2), null = open("/dev/null", O_WRONLY);
+    if (null >= 0) dup2(null, 2);
     run_on_copies(state, mask, [&](QelRawVolumeData* v) {
         return QEL_GrowSeedRegion(v, 0, seedVol, 0, &range, connectivity);
     });
-    std::fclose(stderr);
-    stderr = saved;
+    std::fflush(stderr);
+    if (saved >= 0) dup2(saved, 2);
+    if (saved >= 0) close(saved);
+    if (null >= 0) close(null);
     QEL_DeleteRawVolumeData(seedVol);
 }
 

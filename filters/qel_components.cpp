@@ -195,9 +195,12 @@ inline int64_t next_clear(const uint64_t* bits, int64_t x, int64_t n) {
     return std::min(n, (w << 6) + __builtin_ctzll(b));
 }
 
-// New provisional labels never sit side by side in a row, so a row of w voxels holds at most
-// (w + 1) / 2 of them. The table is allocated for that many but only touched as labels appear.
-int64_t label_bound(int64_t nx, int64_t ny, int64_t nz) { return ny * nz * ((nx + 1) / 2); }
+// A row holds at most one new provisional label per run: (w + 1) / 2 for a row of w voxels when
+// runs are maximal spans, w when every voxel is a run of its own. The table is allocated for
+// that many but only touched as labels appear.
+int64_t label_bound(int64_t nx, int64_t ny, int64_t nz, const RunLinks& links) {
+    return ny * nz * (links.joinsLeft ? (nx + 1) / 2 : nx);
+}
 
 enum class LabelResult { kDone, kTooMany, kNoMemory };
 
@@ -449,7 +452,7 @@ int QEL_PropagateMinimumLabels(QelRawVolumeData* padded, const QelKernel* kernel
     if (!voxels) return 0;
     const int64_t nx = padded->size->nx, ny = padded->size->ny, nz = padded->size->nz;
     Labels labels;
-    if (!labels.init(label_bound(nx, ny, nz))) return 0;
+    if (!labels.init(label_bound(nx, ny, nz, links))) return 0;
     auto* cells = static_cast<uint32_t*>(padded->data[0]);
     // The outermost layer is background: clearing it keeps stray values from becoming labels.
     for (int64_t z = 0; z < nz; ++z)
@@ -484,7 +487,7 @@ int QEL_LabelComponents(QelRawVolumeData* vol, int channel, int connectivity) {
     RunLinks links;
     if (nb.count == 0 || !run_links(nb.d, nb.count, &links)) return 0;
     Labels labels;
-    if (!labels.init(label_bound(nx, ny, nz))) return 0;
+    if (!labels.init(label_bound(nx, ny, nz, links))) return 0;
     const QelSize3i dims{vol->size->nx, vol->size->ny, vol->size->nz};
     QelRawVolumeData* out = QEL_NewSingleChannelRawVolumeData(&dims, QEL_VOXEL_UNIT_UINT32, QEL_ATTRIBUTE_PLAIN);
     if (!out) return 0;

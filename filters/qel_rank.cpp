@@ -1,5 +1,5 @@
-// Rank-filter drivers: pad, run the slab routines (in POSIX threads for the threaded
-// build), put the result into the channel.
+// Rank-filter drivers: borders, the slab routines (in POSIX threads for the threaded build)
+// and the results written into the channel.
 #include "filters/qel_rank.h"
 
 #include <pthread.h>
@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "filters/qel_rank_slab.hpp"
 #include "volume/qel_checked.hpp"
@@ -125,6 +126,7 @@ struct Worker {
     int zStart = 0, zEnd = 0;
     int chunk = 0;               // output slices per window position
     char* window = nullptr;      // chunk + 2m padded slices
+    int64_t windowSize = 0;      // bytes, rounded up
     char* halo = nullptr;        // 2m source slices: z in [zStart - m, zStart) and [zEnd, zEnd + m)
     int* xIndex = nullptr;       // source column of every padded column
     int* yIndex = nullptr;       // source row of every padded row
@@ -135,8 +137,6 @@ struct Worker {
     Worker(const Worker&) = delete;
     Worker& operator=(const Worker&) = delete;
     ~Worker() {
-        free(window);
-        free(halo);
         free(xIndex);
         free(yIndex);
     }
@@ -144,10 +144,11 @@ struct Worker {
     int64_t slice_elems() const { return int64_t{nx} * ny; }
     int64_t padded_slice_elems() const { return (int64_t{nx} + 2 * m) * (int64_t{ny} + 2 * m); }
 
-    // Everything the run needs, and the copies of the slices outside it. False: no memory.
-    bool prepare() {
+    // Chooses the window and returns the bytes of window and halo together (a multiple of
+    // 64); -1 when they cannot be counted.
+    int64_t layout() {
         const int slices = zEnd - zStart;
-        if (slices <= 0) return true;
+        if (slices <= 0) return 0;
         const int64_t padded = padded_slice_elems() * bytes;
         // About 8 MiB of window, at least 4 slices per move so that the 2m slices carried
         // over stay a small part of the copying.
@@ -157,12 +158,21 @@ struct Worker {
         chunk = static_cast<int>(c < slices ? c : slices);
         auto windowBytes = qel::checked_product({int64_t{chunk} + 2 * int64_t{m}, padded});
         auto haloBytes = qel::checked_product({2 * int64_t{m}, slice_elems(), bytes});
-        if (!windowBytes || !haloBytes) return false;
-        window = static_cast<char*>(malloc(static_cast<size_t>(*windowBytes > 0 ? *windowBytes : 1)));
-        halo = static_cast<char*>(malloc(static_cast<size_t>(*haloBytes > 0 ? *haloBytes : 1)));
+        if (!windowBytes || !haloBytes) return -1;
+        windowSize = (*windowBytes + 63) / 64 * 64;
+        auto total = qel::checked_sum(windowSize, (*haloBytes + 63) / 64 * 64);
+        return total ? *total : -1;
+    }
+
+    // Everything else the run needs, and the copies of the slices outside it, with window
+    // and halo at the start of `block` (layout() bytes). False: no memory.
+    bool prepare(char* block) {
+        if (zEnd - zStart <= 0) return true;
+        window = block;
+        halo = block + windowSize;
         xIndex = static_cast<int*>(malloc(sizeof(int) * (static_cast<size_t>(nx) + 2 * m)));
         yIndex = static_cast<int*>(malloc(sizeof(int) * (static_cast<size_t>(ny) + 2 * m)));
-        if (!window || !halo || !xIndex || !yIndex) return false;
+        if (!xIndex || !yIndex) return false;
         if (kind == SlabKind::rank && !scratch.allocate(kernel->points->count, rank)) return false;
         for (int q = 0; q < nx + 2 * m; ++q) xIndex[q] = border_index(q - m, nx, mode);
         for (int q = 0; q < ny + 2 * m; ++q) yIndex[q] = border_index(q - m, ny, mode);
@@ -239,7 +249,11 @@ void* run_worker(void* arg) {
 struct Workers {
     Worker* list = nullptr;
     int count = 0;
-    ~Workers() { delete[] list; }
+    char* block = nullptr;  // windows and halos of all workers
+    ~Workers() {
+        delete[] list;
+        free(block);
+    }
 };
 
 // Splits the channel into `threads` runs of z-slices (nz / threads each, the rest to the
@@ -266,7 +280,23 @@ int make_workers(Workers& w, SlabKind kind, int mode, QelRawVolumeData* vol, int
         k.channel = static_cast<char*>(vol->data[channel]);
         k.zStart = t * per;
         k.zEnd = t < threads - 1 ? (t + 1) * per : nz;
-        if (!k.prepare()) return -1;
+    }
+    // One block for all windows and halos: repeated calls get it back from the heap instead
+    // of mapping fresh pages each time.
+    int64_t total = 0;
+    for (int t = 0; t < threads; ++t) {
+        const int64_t bytes = w.list[t].layout();
+        auto sum = bytes < 0 ? std::nullopt : qel::checked_sum(total, bytes);
+        if (!sum) return -1;
+        total = *sum;
+    }
+    w.block = static_cast<char*>(aligned_alloc(64, static_cast<size_t>(total > 0 ? total : 64)));
+    if (!w.block) return -1;
+    int64_t at = 0;
+    for (int t = 0; t < threads; ++t) {
+        const int64_t bytes = w.list[t].layout();
+        if (!w.list[t].prepare(w.block + at)) return -1;
+        at += bytes;
     }
     return 0;
 }

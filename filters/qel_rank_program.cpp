@@ -1,27 +1,15 @@
 #include "filters/qel_rank_program.hpp"
 
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 
 #include "filters/qel_rank.h"
 #include "ipc/qel_ipc.h"
+#include "values/qel_value_text.hpp"
 #include "volume/qel_kernel.h"
 #include "volume/qel_volume.h"
 
 namespace qel {
-
-namespace {
-
-// The host's server ID: the leading decimal digits of argument 1, kept inside int.
-int server_id(const char* text) {
-    const long v = strtol(text, nullptr, 10);
-    if (v > INT_MAX) return INT_MAX;
-    if (v < INT_MIN) return INT_MIN;
-    return static_cast<int>(v);
-}
-
-}  // namespace
 
 float rank_program_radius(int argc, char** argv) {
     float radius = 1.0f;
@@ -34,7 +22,7 @@ int run_rank_program(int argc, char** argv, const char* clientName, RankProgramF
         if (explainLaunch) fputs("Invalid plug-in launch.\n", stderr);
         return 0;
     }
-    if (QELipc_InitializeClient(clientName, server_id(argv[1])) != 0) return 0;
+    if (QELipc_InitializeClient(clientName, parse_int32_low_bits(argv[1])) != 0) return 0;
     int channelID = 0;
     QelRawVolumeData* vol = QELipc_ReceiveCurrentChannel(&channelID);
     if (!vol) return 0;

@@ -54,18 +54,17 @@ inline void accumulate(double* __restrict acc, const T* __restrict src, int64_t 
     const int64_t lo = std::clamp<int64_t>(-dx, 0, nx), hi = std::clamp<int64_t>(nx - dx, lo, nx);
     const double first = static_cast<double>(src[0]) * w, last = static_cast<double>(src[nx - 1]) * w;
     for (int64_t x = 0; x < lo; ++x) acc[x] += first;
-    const T* s = src + dx;
     int64_t x = lo;
     // Four independent lanes per step; each lane still adds its products in point order.
     for (; x + 4 <= hi; x += 4) {
-        const double a0 = static_cast<double>(s[x]) * w, a1 = static_cast<double>(s[x + 1]) * w;
-        const double a2 = static_cast<double>(s[x + 2]) * w, a3 = static_cast<double>(s[x + 3]) * w;
+        const double a0 = static_cast<double>(src[x + dx]) * w, a1 = static_cast<double>(src[x + 1 + dx]) * w;
+        const double a2 = static_cast<double>(src[x + 2 + dx]) * w, a3 = static_cast<double>(src[x + 3 + dx]) * w;
         acc[x] += a0;
         acc[x + 1] += a1;
         acc[x + 2] += a2;
         acc[x + 3] += a3;
     }
-    for (; x < hi; ++x) acc[x] += static_cast<double>(s[x]) * w;
+    for (; x < hi; ++x) acc[x] += static_cast<double>(src[x + dx]) * w;
     for (x = hi; x < nx; ++x) acc[x] += last;
 }
 

@@ -118,11 +118,10 @@ TEST(Label, EmptyChannelAndRefusals) {
     EXPECT_EQ(segtest::bytes_of(packed.get(), 0), packedBefore);
 }
 
-// A kernel of chosen points links voxels both ways along each of them.
-TEST(Label, PropagateMinimumLabelsWithAHandMadeKernel) {
-    const segtest::Dims d{11, 10, 9};
-    const auto fg = segtest::random_mask(d.count(), 0.5, 78);
-    const std::vector<segtest::D3> points = {{1, 0, 0}, {0, -1, 1}, {1, 1, 0}, {-1, 0, -1}, {1, 0, -1}};
+// Labels a padded copy of the mask with a kernel of chosen points and compares with a flood
+// fill that links voxels both ways along each point.
+void expect_hand_made_kernel(const segtest::Dims& d, const std::vector<uint8_t>& fg,
+                             const std::vector<segtest::D3>& points) {
     std::vector<segtest::D3> both;
     for (const auto& p : points) {
         both.push_back(p);
@@ -152,6 +151,19 @@ TEST(Label, PropagateMinimumLabelsWithAHandMadeKernel) {
                           inside ? double(expected[d.index(x - 1, y - 1, z - 1)]) : 0.0);
             }
     QEL_DeleteKernel(k);
+}
+
+TEST(Label, PropagateMinimumLabelsWithHandMadeKernels) {
+    const segtest::Dims d{11, 10, 9};
+    expect_hand_made_kernel(d, segtest::random_mask(d.count(), 0.5, 78),
+                            {{1, 0, 0}, {0, -1, 1}, {1, 1, 0}, {-1, 0, -1}, {1, 0, -1}});
+    // Without a neighbour along x every voxel of a row starts its own run: a full mask then
+    // makes a new label at every voxel of the first slice's first row.
+    expect_hand_made_kernel(d, std::vector<uint8_t>(d.count(), 1), {{0, 1, 0}});
+    expect_hand_made_kernel(d, segtest::random_mask(d.count(), 0.6, 79), {{0, 0, 1}, {1, 1, 1}});
+    // The centre alone links nothing: every voxel is a component.
+    expect_hand_made_kernel(d, std::vector<uint8_t>(d.count(), 1), {});
+    expect_hand_made_kernel(d, segtest::random_mask(d.count(), 0.6, 80), {});
 }
 
 TEST(Label, PropagateMinimumLabelsOnAPaddedVolume) {

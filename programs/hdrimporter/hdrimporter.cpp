@@ -1,0 +1,158 @@
+#include "programs/hdrimporter/hdrimporter.h"
+
+#include <gtk/gtk.h>
+
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "filters/qel_resample.h"
+#include "filters/qel_rotate.h"
+#include "gui/qel_gtk_beep.h"
+#include "gui/qel_gtk_dialogs.h"
+#include "ipc/qel_ipc.h"
+#include "volume/qel_convert.h"
+#include "volume/qel_units.h"
+
+namespace {
+
+// Blanks at the line ends are part of the text: the dialog shows it as one block.
+const char* const kImportNotice =
+    "Check the orientation of the volume data after import.   \n"
+    "It might be false due to creator of this file.  To change  \n"
+    "orientation, use command(s);                                    \n"
+    "\n"
+    "Edit->Transform->Flip (or Rotate).";
+
+const char* const kQuestionFormat = "Data is NOT isotropic:\n%f\t(mm) x\n%f\t(mm) \n%f\t(mm)\n\n Do you interpolate now?";
+
+constexpr int kFloatDatatype = 16;
+constexpr int kLinear = 1;
+
+// Ends the host connection however the run leaves; ending it talks to no host.
+struct ClientSession {
+    ~ClientSession() { QELipc_TerminateClient(); }
+};
+
+QelRawVolumeData* fail(QelRawVolumeData* vol, const char* line) {
+    if (line) std::fputs(line, stderr);
+    QEL_DeleteRawVolumeData(vol);
+    return nullptr;
+}
+
+}  // namespace
+
+float GetMinimumOfThree(const float v[3], int* index) {
+    int i;
+    if (v[0] < v[1])
+        i = v[0] < v[2] ? 0 : 2;
+    else
+        i = v[1] < v[2] ? 1 : 2;
+    if (index) *index = i;
+    return v[i];
+}
+
+QelRawVolumeData* ReadAnalyzePair(char* name, AnalyzeHeader* hdr) {
+    std::memset(hdr, 0, sizeof *hdr);
+    // A name of fewer than three characters has no suffix to replace: no header file by it.
+    if (QEL_SetAnalyzeFileSuffix(name, "hdr") != 0) return fail(nullptr, "hdr file not found\n");
+    FILE* file = std::fopen(name, "rb");
+    if (!file) return fail(nullptr, "hdr file not found\n");
+    // A short header reads as all zero, so its datatype 0 is refused below.
+    QEL_ReadAnalyzeHeader(file, hdr);
+    std::fclose(file);
+
+    const AnalyzeImageDimension& d = hdr->dime;
+    std::fprintf(stderr, "hdr.dime.datatype: %d\n", d.datatype);
+    std::fprintf(stderr, "Matrix size: %d x %d x%d x %d\n", d.dim[1], d.dim[2], d.dim[3], d.dim[4]);
+    if (QEL_GetVoxelUnitOfAnalyzeDatatype(d.datatype) < 0) return fail(nullptr, "Unsupported unit type\n");
+
+    // Also NULL for dimensions <= 0 and more channels than the unit tables hold.
+    QelRawVolumeData* vol = QEL_NewRawVolumeDataOfAnalyzeHeader(hdr);
+    if (!vol) return fail(nullptr, "Memory full\n");
+
+    QEL_SetAnalyzeFileSuffix(name, "img");
+    file = std::fopen(name, "rb");
+    if (!file) return fail(vol, nullptr);
+    // What the file does not hold stays 0, as a short file leaves it.
+    QEL_ReadAnalyzeData(file, hdr, vol);
+    std::fclose(file);
+
+    if (d.datatype == kFloatDatatype) {
+        std::fprintf(stderr, "float volume. converted\n");
+        const QelValueRange int16Range{-32768.0f, 32767.0f};
+        for (int c = 0; c < vol->size->nChannels; ++c)
+            if (QEL_ConvertVoxelUnit(vol, c, QEL_VOXEL_UNIT_INT16, nullptr, &int16Range, QEL_MAP_CLAMP) != 0)
+                return fail(vol, "Memory full\n");
+    }
+    // A turn fails only for lack of memory; a volume left half turned must not reach the host.
+    if (QEL_RotateRawVolumeData180(vol, "X") != 0) return fail(vol, "Memory full\n");
+    return vol;
+}
+
+int GetCubicVoxelSize(const QelSize4i* size, const float spacing[3], int newSize[3], int* index) {
+    if (!size || !spacing || !newSize) return -1;
+    for (int i = 0; i < 3; ++i)
+        if (!(spacing[i] > 0.0f) || !std::isfinite(spacing[i])) return -1;
+    int smallest;
+    const double s = 1.0 / GetMinimumOfThree(spacing, &smallest);
+    const int extent[3] = {size->nx, size->ny, size->nz};
+    int result[3];
+    for (int i = 0; i < 3; ++i) {
+        const double n = std::round(extent[i] * (spacing[i] * s));
+        if (!(n >= 0.0 && n <= INT_MAX)) return -1;
+        result[i] = static_cast<int>(n);
+    }
+    std::memcpy(newSize, result, sizeof result);
+    if (index) *index = smallest;
+    return 0;
+}
+
+int ResampleToCubicVoxels(QelRawVolumeData* vol, const float spacing[3], float* voxelSize) {
+    if (!vol || !voxelSize) return -1;
+    int newSize[3];
+    int smallest;
+    if (GetCubicVoxelSize(vol->size, spacing, newSize, &smallest) != 0) return -1;
+    if (QEL_ResizeRawVolumeData(vol, newSize, kLinear) != 0) return -1;
+    *voxelSize = spacing[smallest];
+    return 0;
+}
+
+int RunHdrImporter(int serverID) {
+    char name[HDRIMPORTER_NAME_SIZE] = "";
+    // The dialogs' parent, never shown: the program has no window of its own.
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    if (QELgtk_SelectFile(window, name, name, sizeof name) != QELGTK_OK) {
+        gtk_widget_destroy(window);
+        std::fprintf(stderr, "canceled\n");
+        return 0;
+    }
+    QELgtk_Beep();
+    QELgtk_MessageBox("Important Notice", kImportNotice, 360, 180);
+    gtk_widget_destroy(window);
+
+    if (QELipc_InitializeClient("hdrimporter", serverID) != 0) {
+        std::fprintf(stderr, "ICP failure\n");
+        return 0;
+    }
+    ClientSession session;
+    AnalyzeHeader hdr;
+    QelRawVolumeData* vol = ReadAnalyzePair(name, &hdr);
+    if (!vol) return 0;
+
+    const float* spacing = &hdr.dime.pixdim[1];
+    float voxelSize = spacing[0];
+    if (spacing[0] != spacing[1] || spacing[0] != spacing[2]) {
+        char question[4096];
+        std::snprintf(question, sizeof question, kQuestionFormat, spacing[0], spacing[1], spacing[2]);
+        QELgtk_Beep();
+        if (QELgtk_QuestionBox("Important Notice", question, 240, 200) == QELGTK_QUESTION_OK)
+            ResampleToCubicVoxels(vol, spacing, &voxelSize);
+    }
+    QELipc_TransferRawVolumeData(vol);
+    QEL_DeleteRawVolumeData(vol);
+    if (QELipc_SetVoxelSize(voxelSize) != 0)
+        std::fprintf(stderr, "Warning: Voxel size is NOT specified in TALVEROX\n");
+    return 0;
+}
