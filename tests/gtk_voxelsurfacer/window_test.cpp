@@ -90,17 +90,6 @@ protected:
         if (!run.timedOut) g_source_remove(guard);
         return !run.timedOut;
     }
-
-    // After the clean-up: the host was asked to drop the group and has none left.
-    void expect_group_deleted(int groupId) {
-        const auto log = host_->log();
-        ASSERT_FALSE(log.empty());
-        EXPECT_EQ(log.back().code, QELipc_REQUEST_TYPE_DELETE_DATA_OBJECT_GROUP);
-        EXPECT_EQ(log.back().word(0), groupId);
-        EXPECT_TRUE(host_->groups().empty());
-        EXPECT_EQ(w().window, nullptr);
-        EXPECT_EQ(s(), nullptr);
-    }
 };
 
 TEST_F(Window, ShowsItsButtonsStatusLineAndMenus) {
@@ -122,13 +111,6 @@ TEST_F(Window, ShowsItsButtonsStatusLineAndMenus) {
     EXPECT_TRUE(active("/Settings/Meshing Quality/Resolution/Low (half)"));
     EXPECT_TRUE(active("/Settings/Meshing Quality/Gradient/Unuse"));
     EXPECT_TRUE(active("/Settings/Meshing Quality/CC Analysis/Unuse"));
-    EXPECT_EQ(s()->colorMode, MESHER_COLOR_ORIGINAL);
-    EXPECT_EQ(s()->resolutionMode, MESHER_RESOLUTION_LOW);
-    EXPECT_EQ(s()->gradientMode, MESHER_GRADIENT_UNUSE);
-    EXPECT_EQ(s()->ccAnalysis, 0);
-    EXPECT_EQ(s()->components, 1);
-    EXPECT_EQ(s()->sigma, 1.0f);
-    EXPECT_EQ(s()->threshold, 100.0f);
 }
 
 TEST_F(Window, RadioItemsSetTheModes) {
@@ -156,48 +138,35 @@ TEST_F(Window, RadioItemsSetTheModes) {
     }
 }
 
-TEST_F(Window, ValueDialogsEditTheirFieldsAsTyped) {
-    ValueAnswer v;
-    {
-        qeltest::DialogDriver driver({v.answer("42.5")});
-        activate("/Settings/Threshold");
-        EXPECT_TRUE(driver.all_answered());
-        EXPECT_EQ(driver.error(), "");
+TEST_F(Window, ValueDialogsShowTheirFieldAndKeepWhatIsTyped) {
+    s()->alpha = 0.3f;
+    const struct {
+        const char* path;
+        float MesherSettings::*field;
+        const char *prompt, *initial, *typed, *button;
+        float expected;
+    } edits[] = {
+        {"/Settings/Threshold", &MesherSettings::threshold, "threhsold", "100.00", "42.5", "OK", 42.5f},
+        {"/Settings/Threshold", &MesherSettings::threshold, "threhsold", "42.50", "7", "cancel", 42.5f},
+        {"/Settings/Color/Alpha", &MesherSettings::alpha, "mesh alpha", "0.30", "abc", "OK", 0.3f},
+        {"/Settings/Color/Alpha", &MesherSettings::alpha, "mesh alpha", "0.30", "-0.5", "OK", -0.5f},
+        {"/Settings/Meshing Quality/Gradient/Smoothness...", &MesherSettings::sigma, "sigma (>1)", "1.00", "0.25",
+         "OK", 0.25f},
+    };
+    for (const auto& e : edits) {
+        SetStatusMessage("x");
+        ValueAnswer v;
+        {
+            qeltest::DialogDriver driver({v.answer(e.typed, e.button)});
+            activate(e.path);
+            EXPECT_TRUE(driver.all_answered()) << e.path;
+            EXPECT_EQ(driver.error(), "");
+        }
+        EXPECT_EQ(v.prompt, e.prompt);
+        EXPECT_EQ(v.initial, e.initial) << e.path;
+        EXPECT_EQ(s()->*e.field, e.expected) << e.path << " " << e.typed;
+        EXPECT_EQ(status(), kRemesh);  // after cancel too
     }
-    EXPECT_EQ(v.prompt, "threhsold");
-    EXPECT_EQ(v.initial, "100.00");
-    EXPECT_EQ(s()->threshold, 42.5f);
-    EXPECT_EQ(status(), kRemesh);
-
-    // Cancel keeps the value, and still asks for a new mesh.
-    SetStatusMessage("x");
-    {
-        qeltest::DialogDriver driver({v.answer("7", "cancel")});
-        activate("/Settings/Threshold");
-        EXPECT_TRUE(driver.all_answered());
-    }
-    EXPECT_EQ(s()->threshold, 42.5f);
-    EXPECT_EQ(status(), kRemesh);
-
-    // No range check; a text that is no number changes nothing.
-    {
-        qeltest::DialogDriver driver({v.answer("abc")});
-        activate("/Settings/Color/Alpha");
-    }
-    EXPECT_EQ(v.prompt, "mesh alpha");
-    EXPECT_EQ(v.initial, "1.00");
-    EXPECT_EQ(s()->alpha, 1.0f);
-    {
-        qeltest::DialogDriver driver({v.answer("-0.5")});
-        activate("/Settings/Color/Alpha");
-    }
-    EXPECT_EQ(s()->alpha, -0.5f);
-    {
-        qeltest::DialogDriver driver({v.answer("0.25")});
-        activate("/Settings/Meshing Quality/Gradient/Smoothness...");
-    }
-    EXPECT_EQ(v.prompt, "sigma (>1)");
-    EXPECT_EQ(s()->sigma, 0.25f);
 }
 
 TEST_F(Window, ComponentsAskOnlyWithCcAnalysis) {
@@ -291,23 +260,20 @@ TEST_F(Window, ButtonsMeshAndImportTheThreshold) {
     EXPECT_EQ(status(), " 12 triangles / 24 vertices");
 }
 
-TEST_F(Window, ControlQEndsTheLoopAndTheCleanUpDeletesTheGroup) {
+TEST_F(Window, ControlQOrClosingEndsTheLoopAndTheCleanUpDeletesTheGroup) {
     const int groupId = s()->groupId;
     EXPECT_TRUE(run_main_loop([] {
         gtk_accel_groups_activate(G_OBJECT(w().window), GDK_KEY_q, GDK_CONTROL_MASK);
     }));
     EXPECT_NE(w().window, nullptr);  // quitting leaves the window to the clean-up
-    host_->clear_log();
-    CleanupMesher();
-    expect_group_deleted(groupId);
-}
-
-TEST_F(Window, ClosingTheWindowEndsTheLoop) {
-    const int groupId = s()->groupId;
     EXPECT_TRUE(run_main_loop([] { qeltest::close_by_window_manager(GTK_WINDOW(w().window)); }));
     EXPECT_EQ(w().window, nullptr);
+    host_->clear_log();
     CleanupMesher();
-    expect_group_deleted(groupId);
+    EXPECT_EQ(host_->codes(), std::vector<int>{QELipc_REQUEST_TYPE_DELETE_DATA_OBJECT_GROUP});
+    EXPECT_EQ(host_->log().at(0).word(0), groupId);
+    EXPECT_TRUE(host_->groups().empty());
+    EXPECT_EQ(s(), nullptr);
 }
 
 std::string read_file(const std::string& path) {
