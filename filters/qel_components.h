@@ -24,10 +24,10 @@ struct QelComponentTable {
 int QEL_LabelComponents(QelRawVolumeData* vol, int channel, int connectivity);
 
 // Labels the non-zero voxels of channel 0 (unit 4) of a volume whose outermost layer is
-// background, under the kernel's points 1..count-1 (each within one voxel of the centre), and
-// returns the number of components. The outermost layer is cleared. 0x7FFFFFFF when there
-// would be too many labels; 0 with nothing changed for an unusable volume or kernel or when
-// memory runs out.
+// background, linking voxels along the kernel's points 1..count-1 (each within one voxel of the
+// centre; a point links both ways), and returns the number of components. The outermost layer
+// is cleared. 0x7FFFFFFF when there would be too many labels; 0 with nothing changed for an
+// unusable volume or kernel or when memory runs out.
 int QEL_PropagateMinimumLabels(QelRawVolumeData* padded, const QelKernel* kernel);
 
 // NULL for n <= 0 (silently), a channel that is not unit 4 with attribute 0 (with the line

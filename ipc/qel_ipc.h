@@ -131,7 +131,7 @@ int QELipc_WriteBoardBytes(QelBoard* board, int offset, const void* source, unsi
 // Data boards. An upload creates the data board at exactly the payload's size and keeps it
 // open while the host reads it, until QELipc_CloseDataBoard; a download opens the host's
 // board, unpacks a new record (the caller's, to delete) and closes it at once. The client
-// has one data-board handle: a new upload or download first closes one still open.
+// has one data-board handle: a new upload or download closes one still open.
 int QELipc_UploadRawVolumeData(QelRawVolumeData* volume);
 int QELipc_UploadSingleChannelOfRawVolumeData(QelRawVolumeData* volume, int channelIndex);
 int QELipc_UploadDataObjectGroup(QelDataObjectGroup* group);
@@ -152,8 +152,9 @@ QelRawVolumeData* QELipc_ReceiveRawVolumeData();
 QelRawVolumeData* QELipc_ReceiveCurrentChannel(int* channelID);
 QelRawVolumeData* QELipc_ReceiveSingleChannel(int channelID);
 QelRawImageData* QELipc_ReceiveRendered3DImage();
-// Transfers post without connecting, wait until the host has read their data board, close
-// it and disconnect.
+// Transfers upload a data board, post their request (without connecting, except the locked
+// one, which connects and locks around it), wait until the host has read the board, close it
+// and disconnect. A failure still closes the board and disconnects (and unlocks).
 int QELipc_TransferRawVolumeData(QelRawVolumeData* volume);
 int QELipc_TransferSingleChannel(QelRawVolumeData* volume, int channelID, int channelIndex);
 int QELipc_TransferSingleChannelLocked(QelRawVolumeData* volume, int channelIndex);

@@ -28,16 +28,16 @@ void set_data_board(QelBoard* board) {
 // Creates the data board at exactly size bytes and packs into it; the board stays open.
 template <class Pack>
 int upload(long long size, Pack pack, bool loud) {
-    set_data_board(nullptr);
     QelBoard* board = nullptr;
     // A record whose payload cannot be sized gets no board.
     if (size > 0 && size <= 0xFFFFFFFFLL)
         board = QELipc_CreateBoard(client().dbName, static_cast<unsigned>(size));
+    // Made before the old handle goes, so that closing that one cannot take the name along.
+    set_data_board(board);
     if (!board) {
         if (loud) say("hFM_DB == NULL\n");
         return -1;
     }
-    set_data_board(board);
     void* base = QELipc_MapBoard(board);
     int rc = base ? pack(base) : -1;
     QELipc_UnmapBoard(base);
@@ -46,13 +46,19 @@ int upload(long long size, Pack pack, bool loud) {
     return rc == 0 ? 0 : -1;
 }
 
-// Opens the host's data board, unpacks from it whatever it really holds, closes it.
+// Opens the data board by name into the handle; an old handle is closed after the open, so
+// that it cannot take the name along.
+QelBoard* open_data_board() {
+    QelBoard* board = QELipc_OpenBoard(client().dbName);
+    set_data_board(board);
+    return board;
+}
+
+// Unpacks a new record from the data board, reading only what the board really holds.
 template <class Unpack>
 auto download(Unpack unpack) -> decltype(unpack(nullptr, size_t{0})) {
-    set_data_board(nullptr);
-    QelBoard* board = QELipc_OpenBoard(client().dbName);
+    QelBoard* board = open_data_board();
     if (!board) return nullptr;
-    set_data_board(board);
     size_t size = 0;
     void* base = map_board(board, &size);
     auto record = base ? unpack(base, size) : nullptr;
@@ -216,10 +222,8 @@ QelRawVolumeData* QELipc_DownloadSingleChannelRawVolumeData() {
 }
 
 int QELipc_DownloadSingleChannelIntoRawVolumeData(QelRawVolumeData* volume, int channelIndex) {
-    set_data_board(nullptr);
-    QelBoard* board = QELipc_OpenBoard(client().dbName);
+    QelBoard* board = open_data_board();
     if (!board) return -1;
-    set_data_board(board);
     size_t size = 0;
     void* base = map_board(board, &size);
     int rc = base ? QELipc_UnpackSingleChannelInto(volume, channelIndex, base, size) : -1;

@@ -42,8 +42,9 @@ constexpr auto kNap = std::chrono::microseconds(100);
 constexpr auto kSettlePeriod = std::chrono::milliseconds(100);
 // Far below the client's time between two posts (several board mappings).
 constexpr auto kFreshWindow = std::chrono::microseconds(5);
-// Far above it: RB empty this long means the client has stopped re-posting.
-constexpr auto kQuietPeriod = std::chrono::milliseconds(10);
+// Far above it: RB empty this long means the client has most likely stopped re-posting (a
+// client held up longer is recognised by its late re-posts).
+constexpr auto kQuietPeriod = std::chrono::milliseconds(20);
 
 // Requests that the client sends with wait, and the host therefore accepts.
 bool accepts(int code) {
@@ -347,15 +348,20 @@ void Host::handle(const Request& r, bool fresh) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (is_repost(r)) return;
-        if (is_late_repost(r)) {
-            // Served already: show the acceptance again and complete it again, once the
-            // client has seen it this time.
-            store_word(mbp_ + kMbAccepted, r.code);
-            store_word(mbp_ + kMbCode, QELipc_MESSAGE_TYPE_REQUEST_ACCEPTED);
-            pending_ = completed_;
-            completed_.reset();
-            return;
-        }
+    }
+    switch (late_repost(r)) {
+    case Late::Repost: {
+        // Served already, but the client missed the acceptance: show it again and complete
+        // again once the client has seen it this time.
+        std::lock_guard<std::mutex> lock(mutex_);
+        store_word(mbp_ + kMbAccepted, r.code);
+        store_word(mbp_ + kMbCode, QELipc_MESSAGE_TYPE_REQUEST_ACCEPTED);
+        pending_ = completed_;
+        completed_.reset();
+        return;
+    }
+    case Late::Stale: return;
+    case Late::No: break;
     }
     if (is_left_over(r, fresh)) return;
     std::lock_guard<std::mutex> lock(mutex_);
@@ -391,21 +397,32 @@ void Host::respond(const Request& r) {
     store_word(mbp_ + kMbCode, message->code);
 }
 
-// Caller holds the lock. The same request once more after the host completed it, while the
-// client still holds the board that the host read: the client's re-post landed after the
-// completion had replaced the acceptance, so the client never saw it accepted. A request
-// sent anew comes with a new board.
-bool Host::is_late_repost(const Request& r) {
-    if (!completed_ || !last_ || !boardRead_ || r.code != last_->code ||
-        r.clientID != last_->clientID || !same_block(r.block, last_->block))
-        return false;
+// The same request once more after the host completed it, while the client still holds the
+// board that the host read. Either the client's re-post landed after the completion had
+// replaced the acceptance, so that the client never saw it accepted and goes on re-posting
+// (Repost); or the client wrote its last re-post just before it saw the acceptance, and the
+// host took it only after the completion (Stale). A request sent anew comes with a new board.
+Host::Late Host::late_repost(const Request& r) {
     char name[kBoardNameSize];
     format_board_name(name, sizeof name, kDataStem, id_);
-    QelBoard* board = QELipc_OpenBoard(name);
-    BoardIdentity now;
-    bool same = board_identity(board, &now) && now == *boardRead_;
-    QELipc_CloseBoard(board);
-    return same;
+    auto board_is_read_one = [&] {
+        QelBoard* board = QELipc_OpenBoard(name);
+        BoardIdentity now;
+        bool same = board_identity(board, &now) && boardRead_ && now == *boardRead_;
+        QELipc_CloseBoard(board);
+        return same;
+    };
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!completed_ || !last_ || r.code != last_->code || r.clientID != last_->clientID ||
+            !same_block(r.block, last_->block) || !board_is_read_one())
+            return Late::No;
+    }
+    int32_t next;
+    QelIpcParameterBlock block;
+    bool reposting = next_post(&next, &block) && next == r.code && same_block(block, r.block);
+    std::lock_guard<std::mutex> lock(mutex_);
+    return reposting && completed_ && board_is_read_one() ? Late::Repost : Late::Stale;
 }
 
 // Caller holds the lock.

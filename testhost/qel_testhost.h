@@ -142,7 +142,8 @@ private:
     bool next_post(int32_t* code, QelIpcParameterBlock* block);
     bool is_left_over(const Request& r, bool fresh);
     void handle(const Request& r, bool fresh);
-    bool is_late_repost(const Request& r);
+    enum class Late { No, Repost, Stale };
+    Late late_repost(const Request& r);
     void respond(const Request& r);
     void apply(const Request& r);
     void post_pending();

@@ -75,6 +75,9 @@ int Host::unread_boards() const {
 void Host::set_faults(const Faults& faults) {
     std::lock_guard<std::mutex> lock(mutex_);
     faults_ = faults;
+    // A request no longer held is forgotten, not answered: its client has given up on it.
+    if (held_ && std::find(faults_.held.begin(), faults_.held.end(), held_->code) == faults_.held.end())
+        held_.reset();
 }
 
 void Host::answer_held() {

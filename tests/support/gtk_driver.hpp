@@ -27,7 +27,13 @@ inline bool open_gtk() {
         setenv("NO_AT_BRIDGE", "1", 1);
         setenv("GTK_A11Y", "none", 1);
         setenv("GSETTINGS_BACKEND", "memory", 1);
-        state = QELgtk_Init(nullptr, nullptr) ? 1 : 0;
+        // A heavily loaded X server can miss a connection now and then: try a few times
+        // before failing (never skipping) the test.
+        state = 0;
+        for (int attempt = 0; attempt < 5 && state == 0; ++attempt) {
+            if (attempt) std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            state = QELgtk_Init(nullptr, nullptr) ? 1 : 0;
+        }
     }
     return state == 1;
 }

@@ -22,6 +22,10 @@ using qel::testhost::ImagePtr;
 
 // Bounded: a plug-in that hangs is killed and the test fails instead of waiting.
 constexpr int kRunLimitMs = 120000;
+// The poll cap of tests whose host leaves a request unanswered: that wait ends after at most
+// ~1 s (a poll costs up to ~0.1 ms here), and every wait that the host answers still has
+// ample room under a loaded machine.
+constexpr int kFailingCap = 10000;
 
 inline std::string bin(const char* name) { return std::string(QEL_BIN_DIR) + "/" + name; }
 

@@ -39,7 +39,7 @@ Volume lines(Grid* inside, int keep) {
 }  // namespace
 
 // 300 components are more than an 8-bit label can tell apart: every one kept must stay.
-TEST(Components, LabelsOf256AndMoreAreKept) {
+TEST(MesherComponents, LabelsOf256AndMoreAreKept) {
     for (int keep : {300, 1000, INT_MAX}) {
         Grid inside;
         Settings st;
@@ -54,7 +54,7 @@ TEST(Components, LabelsOf256AndMoreAreKept) {
     }
 }
 
-TEST(Components, KeepsTheLargestOnes) {
+TEST(MesherComponents, KeepsTheLargestOnes) {
     for (int keep : {1, 2, 5, 6}) {
         for (int gradient : {MESHER_GRADIENT_UNUSE, MESHER_GRADIENT_USE}) {
             Grid inside;
@@ -74,7 +74,7 @@ TEST(Components, KeepsTheLargestOnes) {
     }
 }
 
-TEST(Components, NoneKeptForZeroOrNegativeCounts) {
+TEST(MesherComponents, NoneKeptForZeroOrNegativeCounts) {
     for (int keep : {0, -1, INT_MIN}) {
         Grid inside;
         Settings st;
@@ -90,7 +90,7 @@ TEST(Components, NoneKeptForZeroOrNegativeCounts) {
 }
 
 // Voxels that touch only at corners belong together.
-TEST(Components, CornerNeighboursAreOneComponent) {
+TEST(MesherComponents, CornerNeighboursAreOneComponent) {
     Volume v = new_volume(8, 8, 8, QEL_VOXEL_UNIT_UINT8);
     Grid inside(8, 8, 8);
     for (int i = 0; i < 3; ++i) {  // a diagonal chain of three
@@ -109,7 +109,7 @@ TEST(Components, CornerNeighboursAreOneComponent) {
     EXPECT_EQ(bricks_of_group(st.s.group, kFull, true), expected_bricks(inside));
 }
 
-TEST(Components, NoComponentEndsTheRunAndKeepsThePreviousGroup) {
+TEST(MesherComponents, NoComponentEndsTheRunAndKeepsThePreviousGroup) {
     Grid inside;
     Settings st;
     st.take(lines(&inside, 0));

@@ -33,7 +33,7 @@ std::string run_captured(Settings& st, int* result, const QelBox3i* voi = nullpt
 
 }  // namespace
 
-TEST(Run, LinesOfEachPipeline) {
+TEST(MesherRun, LinesOfEachPipeline) {
     int r;
     {
         Settings st;
@@ -61,7 +61,7 @@ TEST(Run, LinesOfEachPipeline) {
     }
 }
 
-TEST(Run, EmptyResultReplacesThePreviousGroup) {
+TEST(MesherRun, EmptyResultReplacesThePreviousGroup) {
     Settings st;
     st.take(one_voxel_grey());
     int r;
@@ -75,7 +75,7 @@ TEST(Run, EmptyResultReplacesThePreviousGroup) {
     EXPECT_EQ(st.s.group->capacity, 0);
 }
 
-TEST(Run, OnlyChannelZeroIsMeshed) {
+TEST(MesherRun, OnlyChannelZeroIsMeshed) {
     Volume v = one_voxel_grey();
     ASSERT_EQ(QEL_AddChannelToRawVolumeData(v.get(), QEL_VOXEL_UNIT_UINT8, 0), 0);
     static_cast<uint8_t*>(v->data[1])[0] = 255;
@@ -87,7 +87,7 @@ TEST(Run, OnlyChannelZeroIsMeshed) {
     EXPECT_EQ(bricks_of_group(st.s.group, kFull, true), (std::vector<Brick>{{1, 1, 1, 0x3F}}));
 }
 
-TEST(Run, RefusedRunsWriteNothingAndKeepThePreviousGroup) {
+TEST(MesherRun, RefusedRunsWriteNothingAndKeepThePreviousGroup) {
     struct Case {
         const char* what;
         int gradient;
@@ -117,7 +117,7 @@ TEST(Run, RefusedRunsWriteNothingAndKeepThePreviousGroup) {
     EXPECT_EQ(MeshVolume(nullptr, nullptr, nullptr), -1);
 }
 
-TEST(Run, FlatUniformGreyNeedsNoWindow) {
+TEST(MesherRun, FlatUniformGreyNeedsNoWindow) {
     Settings st;
     st.take(one_voxel_grey());
     qeltest::StderrCapture cap;
@@ -128,7 +128,7 @@ TEST(Run, FlatUniformGreyNeedsNoWindow) {
 
 // A group whose payload does not fit the 32-bit board field is refused with a line, and the
 // group the host shows stays.
-TEST(Run, GroupBeyondThirtyTwoBitsIsRefused) {
+TEST(MesherRun, GroupBeyondThirtyTwoBitsIsRefused) {
     Settings st;
     st.take(one_voxel_grey());
     int r;
@@ -155,7 +155,7 @@ TEST(Run, GroupBeyondThirtyTwoBitsIsRefused) {
 }
 
 // The host state supplies the grey window and the volume of interest.
-TEST(Run, RunMesherReadsTheHostState) {
+TEST(MesherRun, RunMesherReadsTheHostState) {
     Settings st;
     Volume v = new_volume(6, 5, 4, QEL_VOXEL_UNIT_UINT8);
     for (int z = 0; z < 4; ++z)

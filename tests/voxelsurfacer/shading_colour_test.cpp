@@ -133,7 +133,7 @@ void expect_colour(const QelColor* c, float r, float g, float b, float a, size_t
 
 }  // namespace
 
-TEST(Shading, GradientNormalsAreCornerCellGradientsOfTheShade) {
+TEST(MesherShading, GradientNormalsAreCornerCellGradientsOfTheShade) {
     struct Case {
         int n[3];
         int unit;
@@ -164,7 +164,7 @@ TEST(Shading, GradientNormalsAreCornerCellGradientsOfTheShade) {
     }
 }
 
-TEST(Shading, SigmaSmoothsTheShadeBeforeTheNormals) {
+TEST(MesherShading, SigmaSmoothsTheShadeBeforeTheNormals) {
     const int n[3] = {8, 7, 6};
     Volume v = random_volume(n[0], n[1], n[2], QEL_VOXEL_UNIT_UINT8, 256, 3);
     Settings st;
@@ -179,7 +179,7 @@ TEST(Shading, SigmaSmoothsTheShadeBeforeTheNormals) {
     expect_corner_normals(st.s.group, h.scale, shade);
 }
 
-TEST(Shading, RgbaGradientNormalsComeFromTheAlphaBytes) {
+TEST(MesherShading, RgbaGradientNormalsComeFromTheAlphaBytes) {
     const int n[3] = {6, 7, 5};
     for (int box = 0; box < 2; ++box) {
         Volume v = random_rgba(n[0], n[1], n[2], 11);
@@ -196,7 +196,7 @@ TEST(Shading, RgbaGradientNormalsComeFromTheAlphaBytes) {
     }
 }
 
-TEST(Shading, BalancedCellGivesAZeroNormal) {
+TEST(MesherShading, BalancedCellGivesAZeroNormal) {
     Volume v = new_volume(2, 2, 2, QEL_VOXEL_UNIT_UINT8);
     // Opposite corners equal: every axis balances.
     set_value(v.get(), 0, 0, 0, 90);
@@ -218,7 +218,7 @@ TEST(Shading, BalancedCellGivesAZeroNormal) {
     EXPECT_EQ(out.z, 0.0f);
 }
 
-TEST(Colours, OriginalGreyIsTheWindowedByteOfTheVoxel) {
+TEST(MesherColours, OriginalGreyIsTheWindowedByteOfTheVoxel) {
     const int n[3] = {6, 5, 4};
     for (int gradient : {MESHER_GRADIENT_UNUSE, MESHER_GRADIENT_USE}) {
         Volume v = random_volume(n[0], n[1], n[2], QEL_VOXEL_UNIT_UINT16, 1000, 21);
@@ -242,7 +242,7 @@ TEST(Colours, OriginalGreyIsTheWindowedByteOfTheVoxel) {
     }
 }
 
-TEST(Colours, OriginalRgbaIsTheVoxelsOwnColour) {
+TEST(MesherColours, OriginalRgbaIsTheVoxelsOwnColour) {
     const int n[3] = {5, 6, 4};
     for (int gradient : {MESHER_GRADIENT_UNUSE, MESHER_GRADIENT_USE}) {
         Volume v = random_rgba(n[0], n[1], n[2], 8);
@@ -268,7 +268,7 @@ TEST(Colours, OriginalRgbaIsTheVoxelsOwnColour) {
 }
 
 // Uniform colouring, and every case in which hybrid or an unknown mode falls back to it.
-TEST(Colours, UniformAndItsFallbacks) {
+TEST(MesherColours, UniformAndItsFallbacks) {
     struct Case {
         int colour, gradient, resolution;
         bool box, rgba;
@@ -305,7 +305,7 @@ TEST(Colours, UniformAndItsFallbacks) {
 
 // Hybrid colouring in the gradient mesher at full resolution: the voxel's own colour on the six
 // planes of the (clipped) volume of interest, even away from the box's faces, uniform elsewhere.
-TEST(Colours, HybridShowsTheVoxelsOwnColourOnTheBoxPlanes) {
+TEST(MesherColours, HybridShowsTheVoxelsOwnColourOnTheBoxPlanes) {
     const int n[3] = {9, 8, 7};
     struct BoxCase {
         int o[3], s[3];

@@ -49,7 +49,7 @@ int face_count(const QelDataObjectGroup* g) {
 // Isolated voxels (every other voxel along x) holding the unit's extremes and values around
 // a few thresholds; every threshold, the extremes and NaN included, gives exactly the voxels
 // the unit's comparison selects.
-TEST(Inside, ThresholdPerUnitIncludingExtremes) {
+TEST(MesherInside, ThresholdPerUnitIncludingExtremes) {
     for (const UnitCase& u : kUnits) {
         const bool isFloat = u.unit >= QEL_VOXEL_UNIT_FLOAT32;
         const double values[] = {u.min, u.min + 1, 0, 1, 2, 3, 100, u.max - 1, u.max};
@@ -89,7 +89,7 @@ TEST(Inside, ThresholdPerUnitIncludingExtremes) {
 
 // A threshold at or below the unit's fill minimum selects every voxel of the volume but never
 // the border around it: the bricks show exactly the volume's outer faces.
-TEST(Inside, OutsideTheVolumeIsNeverInside) {
+TEST(MesherInside, OutsideTheVolumeIsNeverInside) {
     for (const UnitCase& u : kUnits) {
         for (int gradient : {MESHER_GRADIENT_UNUSE, MESHER_GRADIENT_USE}) {
             Settings st;
@@ -107,7 +107,7 @@ TEST(Inside, OutsideTheVolumeIsNeverInside) {
     }
 }
 
-TEST(Inside, VolumeOfInterestClippedAndNeverInsideOutsideIt) {
+TEST(MesherInside, VolumeOfInterestClippedAndNeverInsideOutsideIt) {
     struct BoxCase {
         int o[3], s[3];
     };
@@ -143,7 +143,7 @@ TEST(Inside, VolumeOfInterestClippedAndNeverInsideOutsideIt) {
     }
 }
 
-TEST(Inside, RgbaAlphaAboveThresholdInsideTheVolumeOfInterest) {
+TEST(MesherInside, RgbaAlphaAboveThresholdInsideTheVolumeOfInterest) {
     Lcg rng(99);
     Volume v = new_volume(5, 4, 3, QEL_VOXEL_UNIT_UINT32, QEL_ATTRIBUTE_RGBA);
     for (int z = 0; z < 3; ++z)
@@ -164,7 +164,7 @@ TEST(Inside, RgbaAlphaAboveThresholdInsideTheVolumeOfInterest) {
     }
 }
 
-TEST(Halving, LowResolutionSamplesTheNearestVoxelsOfAHalvedGrid) {
+TEST(MesherHalving, LowResolutionSamplesTheNearestVoxelsOfAHalvedGrid) {
     const int sizes[][3] = {{8, 6, 5}, {9, 7, 9}, {4, 4, 4}, {12, 5, 6}};
     for (const auto& n : sizes) {
         for (int gradient : {MESHER_GRADIENT_UNUSE, MESHER_GRADIENT_USE}) {
@@ -187,7 +187,7 @@ TEST(Halving, LowResolutionSamplesTheNearestVoxelsOfAHalvedGrid) {
     }
 }
 
-TEST(Halving, FirstVoxelSpansMinusOneToOne) {
+TEST(MesherHalving, FirstVoxelSpansMinusOneToOne) {
     Volume v = new_volume(8, 8, 8, QEL_VOXEL_UNIT_UINT8);
     set_value(v.get(), 0, 0, 0, 200);
     Settings st;
@@ -200,7 +200,7 @@ TEST(Halving, FirstVoxelSpansMinusOneToOne) {
 }
 
 // Axes whose half would be below 2 keep every voxel and their width; the others halve.
-TEST(Halving, SkippedOnAxesThatWouldFallBelowTwo) {
+TEST(MesherHalving, SkippedOnAxesThatWouldFallBelowTwo) {
     const int sizes[][3] = {{9, 3, 1}, {6, 6, 3}, {3, 8, 2}, {1, 1, 9}, {3, 3, 3}, {2, 5, 1}};
     for (const auto& n : sizes) {
         Lcg rng(static_cast<uint64_t>(n[0] * 131 + n[1] * 17 + n[2]));
@@ -222,7 +222,7 @@ TEST(Halving, SkippedOnAxesThatWouldFallBelowTwo) {
     }
 }
 
-TEST(Halving, VolumeOfInterestIsAppliedBeforeHalving) {
+TEST(MesherHalving, VolumeOfInterestIsAppliedBeforeHalving) {
     Volume v = new_volume(10, 8, 6, QEL_VOXEL_UNIT_INT8);
     Lcg rng(5);
     for (int z = 0; z < 6; ++z)
@@ -240,7 +240,7 @@ TEST(Halving, VolumeOfInterestIsAppliedBeforeHalving) {
 }
 
 // Boxes at the ends of the int range select exactly the voxels they cover, in every mesher.
-TEST(Inside, VolumeOfInterestAtTheEndsOfTheIntRange) {
+TEST(MesherInside, VolumeOfInterestAtTheEndsOfTheIntRange) {
     const int kMax = std::numeric_limits<int>::max(), kMin = std::numeric_limits<int>::min();
     struct BoxCase {
         int o[3], s[3];
