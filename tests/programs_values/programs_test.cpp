@@ -1,91 +1,26 @@
 // channelmerger, channelsplitter, greyremapper and greyoffsetter as real processes against the
 // test host: what comes back into the host's volume, the lines they print, the requests they
 // make, and the runs that end before any board is opened.
-#include <dirent.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "support/program_runs.hpp"
 #include "testhost/qel_testhost.h"
 #include "values/unit_values.hpp"
-
-extern char** environ;
 
 namespace {
 
 using qel::testhost::Host;
 using qel::testhost::VolumePtr;
+using qeltest::kRunLimitMs;
+using qeltest::run_with_args;
 
-constexpr int kRunLimitMs = 120000;  // a hung program is killed and the test fails
-
-std::string bin(const char* name) { return std::string(QEL_BIN_DIR) + "/" + name; }
-
-std::vector<std::string> shm_objects_of(int id) {
-    std::vector<std::string> found;
-    char suffix[24];
-    std::snprintf(suffix, sizeof suffix, "(%04d)", id);
-    const size_t n = std::strlen(suffix);
-    if (DIR* d = opendir("/dev/shm")) {
-        while (dirent* e = readdir(d)) {
-            const std::string name = e->d_name;
-            if (name.size() >= n && name.compare(name.size() - n, n, suffix) == 0) found.push_back(name);
-        }
-        closedir(d);
-    }
-    return found;
-}
-
-// Runs a program with exactly these arguments, waiting at most kRunLimitMs; returns the exit
-// code (-1 when it could not start or was killed for running too long) and its output.
-int run_with_args(const std::string& program, const std::vector<std::string>& args, std::string* output) {
-    char name[] = "/tmp/qel-valueprog-XXXXXX";
-    const int fd = mkstemp(name);
-    if (fd < 0) return -1;
-    unlink(name);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fd, 1);
-    posix_spawn_file_actions_adddup2(&actions, fd, 2);
-    std::vector<char*> argv = {const_cast<char*>(program.c_str())};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid;
-    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    int result = -1;
-    if (rc == 0) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRunLimitMs);
-        int status = 0;
-        for (;;) {
-            if (waitpid(pid, &status, WNOHANG) == pid) {
-                result = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-                break;
-            }
-            if (std::chrono::steady_clock::now() > deadline) {
-                kill(pid, SIGKILL);
-                waitpid(pid, &status, 0);
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    }
-    const off_t end = lseek(fd, 0, SEEK_END);
-    output->assign(end > 0 ? static_cast<size_t>(end) : 0, '\0');
-    if (end > 0 && pread(fd, output->data(), output->size(), 0) != end) output->clear();
-    close(fd);
-    return result;
-}
+std::string bin(const char* name) { return qeltest::program_path(name); }
 
 VolumePtr new_volume(int nx, int ny, int nz, const std::vector<int>& units, const std::vector<int>& attributes) {
     const QelSize4i size{nx, ny, nz, static_cast<int>(units.size())};
@@ -119,17 +54,8 @@ void expect_same_volume(const QelRawVolumeData* a, const QelRawVolumeData* b) {
     }
 }
 
-class ValuePrograms : public ::testing::Test {
+class ValuePrograms : public qeltest::ProgramTest {
 protected:
-    std::unique_ptr<Host> start_host() {
-        auto h = Host::start();
-        EXPECT_NE(h, nullptr);
-        if (h) ids_.push_back(h->server_id());
-        return h;
-    }
-    void TearDown() override {
-        for (int id : ids_) EXPECT_TRUE(shm_objects_of(id).empty()) << "boards left for server " << id;
-    }
     // Runs name against host with an optional argument; the program must exit with 0.
     std::string run(Host* host, const char* name, const char* argument) {
         std::string output;
@@ -148,7 +74,6 @@ protected:
         s.greyscale[1] = upper;
         host->set_state(s);
     }
-    std::vector<int> ids_;
 };
 
 TEST_F(ValuePrograms, MergeThenSplitGivesTheChannelsBack) {

@@ -2,33 +2,27 @@
 // channel comes back filtered as the brute-force reference says (other channels and RGBA
 // channels untouched), radii that do not parse or give no kernel, wrong argument counts
 // and a host that is not there.
-#include <dirent.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "rank/rank_reference.hpp"
+#include "support/program_runs.hpp"
 #include "testhost/qel_testhost.h"
-
-extern char** environ;
 
 namespace {
 
 using namespace ranktest;
 using qel::testhost::Host;
+using qeltest::kRunLimitMs;
+using qeltest::run_with_args;
+using qeltest::shm_objects_of;
 
-constexpr int kRunLimitMs = 120000;  // a hung program is killed and the test fails
 const char kInvalidKernel[] = "QEL_RankFilter_MT: Invalid kernel(==NULL) error\n";
 
-std::string bin(const char* name) { return std::string(QEL_BIN_DIR) + "/" + name; }
+std::string bin(const char* name) { return qeltest::program_path(name); }
 
 struct Program {
     const char* name;
@@ -45,81 +39,12 @@ const Program kPrograms[] = {
     {"lowrankpar", "fLOWRANKPAR", Pick::minimum, Border::mirror, true},
 };
 
-std::vector<std::string> shm_objects_of(int id) {
-    std::vector<std::string> found;
-    char suffix[24];
-    snprintf(suffix, sizeof suffix, "(%04d)", id);
-    if (DIR* d = opendir("/dev/shm")) {
-        while (dirent* e = readdir(d)) {
-            const std::string n = e->d_name;
-            if (n.size() >= strlen(suffix) && n.compare(n.size() - strlen(suffix), std::string::npos, suffix) == 0)
-                found.push_back(n);
-        }
-        closedir(d);
-    }
-    return found;
-}
-
 // The bytes of channel c.
 std::string channel_of(const QelRawVolumeData* v, int c) {
     return bytes_of(v->data[c], static_cast<size_t>(QEL_GetNumberOfVoxels(v)) * QEL_GetVoxelUnitSize(v->unit[c]));
 }
 
-// Starts a program with exactly these arguments and waits (bounded) for it; returns the
-// exit code, -1 when it did not end in time. stderr and stdout go to *output.
-int run_with_args(const std::string& program, const std::vector<std::string>& args, std::string* output) {
-    char name[] = "/tmp/qel-rankprog-XXXXXX";
-    const int fd = mkstemp(name);
-    if (fd < 0) return -1;
-    unlink(name);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fd, 1);
-    posix_spawn_file_actions_adddup2(&actions, fd, 2);
-    std::vector<char*> argv = {const_cast<char*>(program.c_str())};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid;
-    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    int result = -1;
-    if (rc == 0) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRunLimitMs);
-        int status = 0;
-        for (;;) {
-            const pid_t w = waitpid(pid, &status, WNOHANG);
-            if (w == pid) {
-                result = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-                break;
-            }
-            if (std::chrono::steady_clock::now() > deadline) {
-                kill(pid, SIGKILL);
-                waitpid(pid, &status, 0);
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    }
-    const off_t end = lseek(fd, 0, SEEK_END);
-    output->assign(end > 0 ? static_cast<size_t>(end) : 0, '\0');
-    if (end > 0 && pread(fd, output->data(), output->size(), 0) != end) output->clear();
-    close(fd);
-    return result;
-}
-
-class RankPrograms : public ::testing::Test {
-protected:
-    std::unique_ptr<Host> start_host() {
-        auto h = Host::start();
-        EXPECT_NE(h, nullptr);
-        if (h) ids_.push_back(h->server_id());
-        return h;
-    }
-    void TearDown() override {
-        for (int id : ids_) EXPECT_TRUE(shm_objects_of(id).empty()) << "boards left for server " << id;
-    }
-    std::vector<int> ids_;
-};
+class RankPrograms : public qeltest::ProgramTest {};
 
 // A volume of three channels: the filtered one (unit `unit`, host ID 41) between a float
 // channel and a packed RGBA channel that must come back as they were.
