@@ -4,8 +4,7 @@
 #include <cstdlib>
 
 #include "filters/qel_rank.h"
-#include "ipc/qel_ipc.h"
-#include "values/qel_value_text.hpp"
+#include "values/qel_plugin_frame.hpp"
 #include "volume/qel_kernel.h"
 #include "volume/qel_volume.h"
 
@@ -22,13 +21,10 @@ int run_rank_program(int argc, char** argv, const char* clientName, RankProgramF
         if (explainLaunch) fputs("Invalid plug-in launch.\n", stderr);
         return 0;
     }
-    if (QELipc_InitializeClient(clientName, parse_int32_low_bits(argv[1])) != 0) return 0;
-    int channelID = 0;
-    QelRawVolumeData* vol = QELipc_ReceiveCurrentChannel(&channelID);
-    if (!vol) return 0;
-    if (vol->attribute[0] == QEL_ATTRIBUTE_PLAIN) {
-        // NaN, infinite and oversized radii get no kernel, like radii below 1.0: the
-        // channel goes back unfiltered.
+    return change_current_channel(clientName, argv[1], [&](QelRawVolumeData* vol) {
+        if (vol->attribute[0] != QEL_ATTRIBUTE_PLAIN) return;
+        // NaN, infinite and oversized radii get no kernel, like radii below 1.0: the channel
+        // goes back unfiltered.
         QelKernel* kernel = QEL_NewSphericalKernel(rank_program_radius(argc, argv));
         switch (filter) {
             case RankProgramFilter::maximum: QEL_MaximumFilter(vol, 0, kernel); break;
@@ -37,11 +33,7 @@ int run_rank_program(int argc, char** argv, const char* clientName, RankProgramF
             case RankProgramFilter::minimum_threaded: QEL_MinimumFilter_MT(vol, 0, kernel, 2); break;
         }
         QEL_DeleteKernel(kernel);
-    }
-    QELipc_TransferSingleChannel(vol, channelID, 0);
-    QELipc_TerminateClient();
-    QEL_DeleteRawVolumeData(vol);
-    return 0;
+    });
 }
 
 }  // namespace qel

@@ -10,6 +10,7 @@
 #include "gui/qel_analyze.h"
 #include "gui/qel_gtk_beep.h"
 #include "gui/qel_gtk_dialogs.h"
+#include "gui/qel_gtk_plugin.hpp"
 #include "ipc/qel_ipc.h"
 
 namespace {
@@ -21,11 +22,6 @@ const char* const kExportNotice =
     "orientation, use command(s);                                  \n"
     "\n"
     "Edit->Transform->Flip (or Rotate)";
-
-// Ends the host connection however the run leaves; ending it talks to no host.
-struct ClientSession {
-    ~ClientSession() { QELipc_TerminateClient(); }
-};
 
 struct VolumeDeleter {
     void operator()(QelRawVolumeData* vol) const { QEL_DeleteRawVolumeData(vol); }
@@ -109,7 +105,7 @@ int RunHdrExporter(int serverID) {
     gtk_widget_destroy(window);
 
     if (QELipc_InitializeClient("hdrexporter", serverID) != 0) return 0;
-    ClientSession session;
+    qel::ClientSession session;
     std::unique_ptr<QelRawVolumeData, VolumeDeleter> vol(QELipc_ReceiveRawVolumeData());
     if (!vol || !CheckExportableVolume(vol.get())) return 0;
     WriteAnalyzePair(name, vol.get(), QELipc_GetVoxelSize());

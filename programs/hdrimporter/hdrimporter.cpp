@@ -11,6 +11,7 @@
 #include "filters/qel_rotate.h"
 #include "gui/qel_gtk_beep.h"
 #include "gui/qel_gtk_dialogs.h"
+#include "gui/qel_gtk_plugin.hpp"
 #include "ipc/qel_ipc.h"
 #include "volume/qel_convert.h"
 #include "volume/qel_units.h"
@@ -29,11 +30,6 @@ const char* const kQuestionFormat = "Data is NOT isotropic:\n%f\t(mm) x\n%f\t(mm
 
 constexpr int kFloatDatatype = 16;
 constexpr int kLinear = 1;
-
-// Ends the host connection however the run leaves; ending it talks to no host.
-struct ClientSession {
-    ~ClientSession() { QELipc_TerminateClient(); }
-};
 
 QelRawVolumeData* fail(QelRawVolumeData* vol, const char* line) {
     if (line) std::fputs(line, stderr);
@@ -136,7 +132,7 @@ int RunHdrImporter(int serverID) {
         std::fprintf(stderr, "ICP failure\n");
         return 0;
     }
-    ClientSession session;
+    qel::ClientSession session;
     AnalyzeHeader hdr;
     QelRawVolumeData* vol = ReadAnalyzePair(name, &hdr);
     if (!vol) return 0;
