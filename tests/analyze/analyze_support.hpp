@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/records.hpp"
 #include "volume/qel_volume.h"
 
 namespace analyzetest {
@@ -21,10 +22,7 @@ inline int width_of(int unit) {
     return unit >= 0 && unit < 8 ? widths[unit] : 0;
 }
 
-struct VolumeDeleter {
-    void operator()(QelRawVolumeData* v) const { QEL_DeleteRawVolumeData(v); }
-};
-using Volume = std::unique_ptr<QelRawVolumeData, VolumeDeleter>;
+using Volume = qeltest::VolumePtr;
 
 inline int64_t voxel_count(const QelRawVolumeData* v) {
     return int64_t(v->size->nx) * v->size->ny * v->size->nz;

@@ -9,14 +9,12 @@
 #include <random>
 #include <vector>
 
+#include "support/records.hpp"
 #include "volume/qel_convert.h"
 
 namespace {
 
-struct VolumeDeleter {
-    void operator()(QelRawVolumeData* v) const { QEL_DeleteRawVolumeData(v); }
-};
-using VolumePtr = std::unique_ptr<QelRawVolumeData, VolumeDeleter>;
+using qeltest::VolumePtr;
 
 constexpr int kNx = 6, kNy = 5, kNz = 4, kN = kNx * kNy * kNz;
 

@@ -7,14 +7,12 @@
 #include <vector>
 
 #include "support/capture.hpp"
+#include "support/records.hpp"
 #include "volume/qel_convert.h"
 
 namespace {
 
-struct VolumeDeleter {
-    void operator()(QelRawVolumeData* v) const { QEL_DeleteRawVolumeData(v); }
-};
-using VolumePtr = std::unique_ptr<QelRawVolumeData, VolumeDeleter>;
+using qeltest::VolumePtr;
 
 VolumePtr volume_of(int nx, int ny, int nz, std::vector<int> units, std::vector<int> attributes) {
     const QelSize4i size{nx, ny, nz, static_cast<int>(units.size())};

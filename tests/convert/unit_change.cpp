@@ -6,18 +6,13 @@
 #include <cstring>
 #include <memory>
 
+#include "support/records.hpp"
 #include "volume/qel_convert.h"
 
 namespace {
 
-struct VolumeDeleter {
-    void operator()(QelRawVolumeData* v) const { QEL_DeleteRawVolumeData(v); }
-};
-using VolumePtr = std::unique_ptr<QelRawVolumeData, VolumeDeleter>;
-struct ImageDeleter {
-    void operator()(QelRawImageData* v) const { QEL_DeleteRawImageData(v); }
-};
-using ImagePtr = std::unique_ptr<QelRawImageData, ImageDeleter>;
+using qeltest::VolumePtr;
+using qeltest::ImagePtr;
 
 // A {5, 4, 3} volume with a unit-2 channel 0 holding 100 * i (wrapping) and a unit-6
 // channel 1 holding -i, so that a conversion of channel 0 can be checked not to touch 1.

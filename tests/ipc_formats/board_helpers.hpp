@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ipc/qel_board_formats.h"
+#include "support/records.hpp"
 
 namespace formats_test {
 
@@ -74,14 +75,8 @@ private:
     std::vector<uint8_t> bytes_;
 };
 
-struct VolumeDeleter {
-    void operator()(QelRawVolumeData* v) const { QEL_DeleteRawVolumeData(v); }
-};
-struct ImageDeleter {
-    void operator()(QelRawImageData* im) const { QEL_DeleteRawImageData(im); }
-};
-using VolumePtr = std::unique_ptr<QelRawVolumeData, VolumeDeleter>;
-using ImagePtr = std::unique_ptr<QelRawImageData, ImageDeleter>;
+using qeltest::VolumePtr;
+using qeltest::ImagePtr;
 
 // Raw bit patterns per unit that a copy through a float or integer register could alter:
 // NaNs with payloads (quiet and signalling), -0.0, denormals, infinities, extreme integers.

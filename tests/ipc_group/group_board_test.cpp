@@ -9,6 +9,7 @@
 #include "ipc/qel_board_group.h"
 #include "ipc_group/board_bytes.hpp"
 #include "support/capture.hpp"
+#include "support/records.hpp"
 
 using boardtest::Bytes;
 using boardtest::ExactBoard;
@@ -17,10 +18,7 @@ using boardtest::word_at;
 
 namespace {
 
-struct GroupDeleter {
-    void operator()(QelDataObjectGroup* g) const { QEL_DeleteDataObjectGroup(g); }
-};
-using GroupPtr = std::unique_ptr<QelDataObjectGroup, GroupDeleter>;
+using qeltest::GroupPtr;
 
 std::vector<unsigned char> pack(const QelDataObjectGroup* g) {
     int size = QELipc_SizeOfDataObjectGroup(g);

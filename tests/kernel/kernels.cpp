@@ -12,14 +12,12 @@
 #include <memory>
 #include <vector>
 
+#include "support/records.hpp"
 #include "volume/qel_kernel.h"
 
 namespace {
 
-struct KernelDeleter {
-    void operator()(QelKernel* k) const { QEL_DeleteKernel(k); }
-};
-using KernelPtr = std::unique_ptr<QelKernel, KernelDeleter>;
+using qeltest::KernelPtr;
 
 struct Pt {
     int x, y, z;

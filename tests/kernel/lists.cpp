@@ -10,22 +10,14 @@
 #include <vector>
 
 #include "support/capture.hpp"
+#include "support/records.hpp"
 #include "volume/qel_kernel.h"
 
 namespace {
 
-struct ListDeleter {
-    void operator()(QelVoxelList* l) const { QEL_DeleteVoxelList(l); }
-};
-using ListPtr = std::unique_ptr<QelVoxelList, ListDeleter>;
-struct KernelDeleter {
-    void operator()(QelKernel* k) const { QEL_DeleteKernel(k); }
-};
-using KernelPtr = std::unique_ptr<QelKernel, KernelDeleter>;
-struct VolumeDeleter {
-    void operator()(QelRawVolumeData* v) const { QEL_DeleteRawVolumeData(v); }
-};
-using VolumePtr = std::unique_ptr<QelRawVolumeData, VolumeDeleter>;
+using ListPtr = qeltest::VoxelListPtr;
+using qeltest::KernelPtr;
+using qeltest::VolumePtr;
 
 TEST(VoxelList, AppendFindRemove) {
     EXPECT_EQ(QEL_NewVoxelList(-1), nullptr);

@@ -10,13 +10,11 @@
 
 #include "objects/qel_mesh.h"
 #include "support/capture.hpp"
+#include "support/records.hpp"
 
 namespace {
 
-struct MeshDeleter {
-    void operator()(QelTriangularMesh* m) const { QEL_DeleteTriangularMesh(m); }
-};
-using MeshPtr = std::unique_ptr<QelTriangularMesh, MeshDeleter>;
+using qeltest::MeshPtr;
 
 MeshPtr make_mesh(const std::vector<std::array<float, 3>>& vertices,
                   const std::vector<std::array<int, 3>>& triangles) {

@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "support/records.hpp"
 #include "volume/qel_image.h"
 #include "volume/qel_volume.h"
 
@@ -19,14 +20,8 @@ inline int width_of(int unit) {
     return widths[unit];
 }
 
-struct VolumeDeleter {
-    void operator()(QelRawVolumeData* v) const { QEL_DeleteRawVolumeData(v); }
-};
-struct ImageDeleter {
-    void operator()(QelRawImageData* i) const { QEL_DeleteRawImageData(i); }
-};
-using Volume = std::unique_ptr<QelRawVolumeData, VolumeDeleter>;
-using Image = std::unique_ptr<QelRawImageData, ImageDeleter>;
+using Volume = qeltest::VolumePtr;
+using Image = qeltest::ImagePtr;
 
 // A volume whose every byte is random (NaN and other odd float patterns included).
 inline Volume random_volume(int nx, int ny, int nz, const std::vector<int>& units,

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "gui/qel_pnm.h"
+#include "support/records.hpp"
 
 namespace {
 
@@ -25,10 +26,7 @@ Bytes operator+(Bytes a, const Bytes& b) {
     return a;
 }
 
-struct ImageDeleter {
-    void operator()(QelRawImageData* image) const { QEL_DeleteRawImageData(image); }
-};
-using Image = std::unique_ptr<QelRawImageData, ImageDeleter>;
+using Image = qeltest::ImagePtr;
 
 Image new_image(int width, int height, std::vector<int> units, std::vector<int> attributes) {
     const QelSize3i size{width, height, static_cast<int>(units.size())};

@@ -14,21 +14,16 @@
 #include <vector>
 
 #include "filters/qel_rank.h"
+#include "support/records.hpp"
 #include "volume/qel_kernel.h"
 #include "volume/qel_unit_dispatch.hpp"
 #include "volume/qel_volume.h"
 
 namespace ranktest {
 
-struct KernelDeleter {
-    void operator()(QelKernel* k) const { QEL_DeleteKernel(k); }
-};
-using KernelPtr = std::unique_ptr<QelKernel, KernelDeleter>;
+using qeltest::KernelPtr;
 
-struct VolumeDeleter {
-    void operator()(QelRawVolumeData* v) const { QEL_DeleteRawVolumeData(v); }
-};
-using VolumePtr = std::unique_ptr<QelRawVolumeData, VolumeDeleter>;
+using qeltest::VolumePtr;
 
 enum class Border { mirror, replicate };
 // sort: gather as float, sort, pick. minimum / maximum: strict chain in the unit's type.

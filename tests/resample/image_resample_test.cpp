@@ -8,15 +8,13 @@
 #include "filters/qel_resample.h"
 #include "resample_support.hpp"
 #include "support/exact_grid.hpp"
+#include "support/records.hpp"
 
 using namespace resampletest;
 
 namespace {
 
-struct ImageDeleter {
-    void operator()(QelRawImageData* im) const { QEL_DeleteRawImageData(im); }
-};
-using Image = std::unique_ptr<QelRawImageData, ImageDeleter>;
+using Image = qeltest::ImagePtr;
 
 Image make_image(int w, int h, std::vector<int> units, std::vector<int> attributes = {}) {
     if (attributes.empty()) attributes.assign(units.size(), 0);

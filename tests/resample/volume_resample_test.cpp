@@ -9,15 +9,13 @@
 #include "filters/qel_resample.h"
 #include "resample_support.hpp"
 #include "support/exact_grid.hpp"
+#include "support/records.hpp"
 
 using namespace resampletest;
 
 namespace {
 
-struct VolumeDeleter {
-    void operator()(QelRawVolumeData* v) const { QEL_DeleteRawVolumeData(v); }
-};
-using Volume = std::unique_ptr<QelRawVolumeData, VolumeDeleter>;
+using Volume = qeltest::VolumePtr;
 
 Volume make_volume(int nx, int ny, int nz, std::vector<int> units, std::vector<int> attributes = {}) {
     if (attributes.empty()) attributes.assign(units.size(), 0);

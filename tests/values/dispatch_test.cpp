@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "support/records.hpp"
 #include "unit_values.hpp"
 
 namespace {
@@ -17,14 +18,8 @@ using valuestest::read;
 using valuestest::value_in_unit;
 using valuestest::write;
 
-struct VolumeDeleter {
-    void operator()(QelRawVolumeData* v) const { QEL_DeleteRawVolumeData(v); }
-};
-using VolumePtr = std::unique_ptr<QelRawVolumeData, VolumeDeleter>;
-struct ImageDeleter {
-    void operator()(QelRawImageData* v) const { QEL_DeleteRawImageData(v); }
-};
-using ImagePtr = std::unique_ptr<QelRawImageData, ImageDeleter>;
+using qeltest::VolumePtr;
+using qeltest::ImagePtr;
 
 constexpr int kVoxels = 7 * 5 * 3;  // one whole block of 64 and a tail
 constexpr int kPixels = 9 * 8;
