@@ -8,6 +8,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <new>
+#include <type_traits>
 #include <vector>
 
 #include "volume/qel_checked.hpp"
@@ -297,6 +298,18 @@ bool buffers_fit(int nx, int ny) {
 
 bool is_rgba(int unit, int attribute) { return attribute != 0 && unit == QEL_VOXEL_UNIT_UINT32; }
 
+// Calls fn(std::type_identity<P>) with the lane policy P of a channel for the linear passes;
+// false for an invalid unit.
+template <class Fn>
+bool dispatch_lanes(int unit, int attribute, Fn&& fn) {
+    if (is_rgba(unit, attribute)) {
+        fn(std::type_identity<RgbaLanes>{});
+        return true;
+    }
+    return qel::dispatch_unit_void(
+        unit, [&](auto tag) { fn(std::type_identity<PlainLanes<typename decltype(tag)::type>>{}); });
+}
+
 }  // namespace
 
 int QEL_ResizeImageChannelsNearest(const QelRawImageData* src, QelRawImageData* dst) {
@@ -323,16 +336,9 @@ int QEL_ResizeImageChannelsLinear(const QelRawImageData* src, QelRawImageData* d
         const int w = dst->size->nx, h = dst->size->ny, oldH = src->size->ny;
         const std::vector<LinearAxis> xt = linear_table(src->size->nx, w), yt = linear_table(oldH, h);
         for (int c = 0; c < src->size->nz; ++c) {
-            bool ok;
-            if (is_rgba(src->unit[c], src->attribute[c])) {
-                resample_linear_2d<RgbaLanes>(src->rows[c], oldH, dst->rows[c], xt, yt, w, h);
-                ok = true;
-            } else {
-                ok = qel::dispatch_unit_void(src->unit[c], [&](auto tag) {
-                    using P = PlainLanes<typename decltype(tag)::type>;
-                    resample_linear_2d<P>(src->rows[c], oldH, dst->rows[c], xt, yt, w, h);
-                });
-            }
+            const bool ok = dispatch_lanes(src->unit[c], src->attribute[c], [&](auto lanes) {
+                resample_linear_2d<typename decltype(lanes)::type>(src->rows[c], oldH, dst->rows[c], xt, yt, w, h);
+            });
             if (!ok) return -1;
         }
     } catch (const std::bad_alloc&) {
@@ -367,16 +373,10 @@ int QEL_ResizeVolumeChannelsLinear(const QelRawVolumeData* src, QelRawVolumeData
         const std::vector<LinearAxis> xt = linear_table(src->size->nx, nx), yt = linear_table(oldNy, ny),
                                       zt = linear_table(src->size->nz, nz);
         for (int c = 0; c < src->size->nChannels; ++c) {
-            bool ok;
-            if (is_rgba(src->unit[c], src->attribute[c])) {
-                resample_linear_3d<RgbaLanes>(src->slices[c], oldNy, dst->slices[c], xt, yt, zt, nx, ny, nz);
-                ok = true;
-            } else {
-                ok = qel::dispatch_unit_void(src->unit[c], [&](auto tag) {
-                    using P = PlainLanes<typename decltype(tag)::type>;
-                    resample_linear_3d<P>(src->slices[c], oldNy, dst->slices[c], xt, yt, zt, nx, ny, nz);
-                });
-            }
+            const bool ok = dispatch_lanes(src->unit[c], src->attribute[c], [&](auto lanes) {
+                resample_linear_3d<typename decltype(lanes)::type>(src->slices[c], oldNy, dst->slices[c], xt, yt, zt,
+                                                                   nx, ny, nz);
+            });
             if (!ok) return -1;
         }
     } catch (const std::bad_alloc&) {

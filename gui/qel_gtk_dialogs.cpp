@@ -199,8 +199,7 @@ void QELgtk_SelectFileOk(GtkWidget*, gpointer dialog) {
         m->result = QELGTK_OK;
     }
     g_free(name);
-    gtk_grab_remove(GTK_WIDGET(dialog));
-    gtk_widget_destroy(GTK_WIDGET(dialog));
+    QELgtk_CloseGrabbed(nullptr, dialog);
 }
 
 int QELgtk_SelectFile(GtkWidget*, char* buffer, const char* initial, size_t capacity) {
@@ -252,8 +251,7 @@ void QELgtk_SelectColorOk(GtkWidget*, gpointer dialog) {
     m->rgba[1] = static_cast<float>(colour.green);
     m->rgba[2] = static_cast<float>(colour.blue);
     m->result = QELGTK_COLOR_OK;
-    gtk_grab_remove(GTK_WIDGET(dialog));
-    gtk_widget_destroy(GTK_WIDGET(dialog));
+    QELgtk_CloseGrabbed(nullptr, dialog);
 }
 
 int QELgtk_SelectColor(float rgba[4]) {

@@ -7,6 +7,7 @@
 
 #include "volume/qel_checked.hpp"
 #include "volume/qel_record_ops.hpp"
+#include "volume/qel_rgba.hpp"
 
 namespace {
 
@@ -162,18 +163,12 @@ void read_colour_raster(FILE* f, QelRawImageData* image) {
         const size_t want = 3 * (pixels - done < kChunkPixels ? pixels - done : kChunkPixels);
         const size_t got = std::fread(buf, 1, want, f);
         const size_t whole = got / 3;
-        for (size_t i = 0; i < whole; ++i)
-            words[done + i] = static_cast<uint32_t>(buf[3 * i]) << 24 | static_cast<uint32_t>(buf[3 * i + 1]) << 16 |
-                              static_cast<uint32_t>(buf[3 * i + 2]) << 8 | 0xFFu;
+        for (size_t i = 0; i < whole; ++i) words[done + i] = qel::pack_rgba(buf[3 * i], buf[3 * i + 1], buf[3 * i + 2], 0xFF);
         done += whole;
         if (got < want) {
             // The bytes of a cut pixel land over white; missing pixels stay opaque white.
-            if (got % 3 != 0) {
-                uint32_t w = 0xFFFFFFFFu;
-                w = (w & 0x00FFFFFFu) | static_cast<uint32_t>(buf[3 * whole]) << 24;
-                if (got % 3 == 2) w = (w & 0xFF00FFFFu) | static_cast<uint32_t>(buf[3 * whole + 1]) << 16;
-                words[done++] = w;
-            }
+            if (got % 3 != 0)
+                words[done++] = qel::pack_rgba(buf[3 * whole], got % 3 == 2 ? buf[3 * whole + 1] : 0xFF, 0xFF, 0xFF);
             break;
         }
     }
