@@ -1,5 +1,5 @@
-// Helpers of the ANALYZE and rotation tests: random multi-unit volumes, voxel access by raw
-// bits (so that every unit, NaN patterns included, compares exactly), and a scratch directory.
+// Helpers of the ANALYZE and rotation tests: random multi-unit volumes and voxel access by raw
+// bits (tests/support/raw_voxels.hpp), a scratch directory and whole files.
 #pragma once
 #include <cstdint>
 #include <cstdio>
@@ -11,51 +11,23 @@
 #include <string>
 #include <vector>
 
+#include "support/raw_voxels.hpp"
 #include "support/records.hpp"
 #include "volume/qel_volume.h"
 
 namespace analyzetest {
 
-// Element widths of units 0..7, written out here rather than taken from the library.
-inline int width_of(int unit) {
-    static const int widths[8] = {1, 1, 2, 2, 4, 4, 4, 8};
-    return unit >= 0 && unit < 8 ? widths[unit] : 0;
-}
-
+using qeltest::channel_bytes;
+using qeltest::voxel;
+using qeltest::voxel_count;
+using qeltest::width_of;
 using Volume = qeltest::VolumePtr;
 
-inline int64_t voxel_count(const QelRawVolumeData* v) {
-    return int64_t(v->size->nx) * v->size->ny * v->size->nz;
-}
-
-// A volume whose every byte is random.
+// A volume whose every byte is random; attributes default to 0.
 inline Volume random_volume(int nx, int ny, int nz, const std::vector<int>& units, uint32_t seed,
                             const std::vector<int>& attributes = {}) {
-    std::vector<int> attr = attributes.empty() ? std::vector<int>(units.size(), 0) : attributes;
-    QelSize4i size{nx, ny, nz, static_cast<int>(units.size())};
-    Volume v(QEL_NewRawVolumeData(&size, units.data(), attr.data()));
-    if (!v) return v;
-    std::mt19937 rng(seed);
-    for (size_t c = 0; c < units.size(); ++c) {
-        auto* p = static_cast<unsigned char*>(v->data[c]);
-        for (int64_t i = 0; i < voxel_count(v.get()) * width_of(units[c]); ++i)
-            p[i] = static_cast<unsigned char>(rng());
-    }
-    return v;
-}
-
-// The bits of voxel (x, y, z) of channel c, read through the documented block layout.
-inline uint64_t voxel(const QelRawVolumeData* v, int c, int64_t x, int64_t y, int64_t z) {
-    const int w = width_of(v->unit[c]);
-    const int64_t i = x + int64_t(v->size->nx) * (y + int64_t(v->size->ny) * z);
-    uint64_t bits = 0;
-    std::memcpy(&bits, static_cast<const unsigned char*>(v->data[c]) + i * w, w);
-    return bits;
-}
-
-inline std::vector<unsigned char> channel_bytes(const QelRawVolumeData* v, int c) {
-    const auto* p = static_cast<const unsigned char*>(v->data[c]);
-    return std::vector<unsigned char>(p, p + voxel_count(v) * width_of(v->unit[c]));
+    const std::vector<int> attr = attributes.empty() ? std::vector<int>(units.size(), 0) : attributes;
+    return qeltest::random_volume(nx, ny, nz, units, attr, seed);
 }
 
 // A fresh directory under the temporary directory, removed with everything in it.

@@ -7,36 +7,19 @@
 #include <random>
 #include <vector>
 
+#include "support/raw_voxels.hpp"
 #include "support/records.hpp"
 #include "volume/qel_image.h"
 #include "volume/qel_volume.h"
 
 namespace padtest {
 
-// Element widths of units 0..7, written out here so that the tests do not lean on the
-// library's own table.
-inline int width_of(int unit) {
-    static const int widths[8] = {1, 1, 2, 2, 4, 4, 4, 8};
-    return widths[unit];
-}
-
+using qeltest::channel_bytes;
+using qeltest::random_volume;
+using qeltest::voxel;
+using qeltest::width_of;
 using Volume = qeltest::VolumePtr;
 using Image = qeltest::ImagePtr;
-
-// A volume whose every byte is random (NaN and other odd float patterns included).
-inline Volume random_volume(int nx, int ny, int nz, const std::vector<int>& units,
-                            const std::vector<int>& attributes, uint32_t seed) {
-    QelSize4i size{nx, ny, nz, static_cast<int>(units.size())};
-    Volume v(QEL_NewRawVolumeData(&size, units.data(), attributes.data()));
-    if (!v) return v;
-    std::mt19937 rng(seed);
-    for (size_t c = 0; c < units.size(); ++c) {
-        auto* p = static_cast<unsigned char*>(v->data[c]);
-        const size_t bytes = size_t(nx) * ny * nz * width_of(units[c]);
-        for (size_t i = 0; i < bytes; ++i) p[i] = static_cast<unsigned char>(rng());
-    }
-    return v;
-}
 
 inline Volume filled_volume(int nx, int ny, int nz, int unit, unsigned char byte) {
     QelSize3i dims{nx, ny, nz};
@@ -58,26 +41,11 @@ inline Image random_image(int w, int h, const std::vector<int>& units, uint32_t 
     return im;
 }
 
-// The bits of voxel (x, y, z) of channel c, read through the documented layout.
-inline uint64_t voxel(const QelRawVolumeData* v, int c, int64_t x, int64_t y, int64_t z) {
-    const int w = width_of(v->unit[c]);
-    const int64_t i = x + int64_t(v->size->nx) * (y + int64_t(v->size->ny) * z);
-    uint64_t bits = 0;
-    std::memcpy(&bits, static_cast<const unsigned char*>(v->data[c]) + i * w, w);
-    return bits;
-}
-
 inline uint64_t pixel(const QelRawImageData* im, int c, int64_t x, int64_t y) {
     const int w = width_of(im->unit[c]);
     uint64_t bits = 0;
     std::memcpy(&bits, static_cast<const unsigned char*>(im->data[c]) + (x + int64_t(im->size->nx) * y) * w, w);
     return bits;
-}
-
-inline std::vector<unsigned char> channel_bytes(const QelRawVolumeData* v, int c) {
-    const auto* p = static_cast<const unsigned char*>(v->data[c]);
-    return std::vector<unsigned char>(
-        p, p + size_t(v->size->nx) * v->size->ny * v->size->nz * width_of(v->unit[c]));
 }
 
 inline std::vector<unsigned char> image_bytes(const QelRawImageData* im, int c) {

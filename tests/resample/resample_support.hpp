@@ -6,6 +6,7 @@
 #include <random>
 #include <type_traits>
 
+#include "support/samplers.hpp"
 #include "volume/qel_image.h"
 #include "volume/qel_sample.h"
 #include "volume/qel_volume.h"
@@ -57,25 +58,7 @@ inline float position(int i, int nOld, int nNew) {
 }
 
 template <class T>
-struct Samplers;
-
-#define QEL_RESAMPLE_TEST_UNIT(S, T)                                      \
-    template <>                                                           \
-    struct Samplers<T> {                                                  \
-        static constexpr auto nearest2 = QEL_SampleNearest2D_##S;         \
-        static constexpr auto nearest3b = QEL_SampleNearest3DBounded_##S; \
-        static constexpr auto linear2c = QEL_SampleLinear2DClamped_##S;   \
-        static constexpr auto linear3c = QEL_SampleLinear3DClamped_##S;   \
-    };
-QEL_RESAMPLE_TEST_UNIT(Uint8, uint8_t)
-QEL_RESAMPLE_TEST_UNIT(Int8, int8_t)
-QEL_RESAMPLE_TEST_UNIT(Uint16, uint16_t)
-QEL_RESAMPLE_TEST_UNIT(Int16, int16_t)
-QEL_RESAMPLE_TEST_UNIT(Uint32, uint32_t)
-QEL_RESAMPLE_TEST_UNIT(Int32, int32_t)
-QEL_RESAMPLE_TEST_UNIT(Float32, float)
-QEL_RESAMPLE_TEST_UNIT(Float64, double)
-#undef QEL_RESAMPLE_TEST_UNIT
+using Samplers = qeltest::SamplersOf<T>;
 
 template <class T>
 constexpr int unit_of() {

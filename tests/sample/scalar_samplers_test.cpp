@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/exact_grid.hpp"
+#include "support/samplers.hpp"
 #include "volume/qel_sample.h"
 
 using qeltest::ExactGrid;
@@ -15,32 +16,7 @@ using qeltest::ExactGrid;
 namespace {
 
 template <class T>
-struct Fns;
-
-#define QEL_TEST_UNIT(S, T)                                       \
-    template <>                                                         \
-    struct Fns<T> {                                                     \
-        static constexpr auto nearest1b = QEL_SampleNearest1DBounded_##S; \
-        static constexpr auto nearest2b = QEL_SampleNearest2DBounded_##S; \
-        static constexpr auto nearest3b = QEL_SampleNearest3DBounded_##S; \
-        static constexpr auto nearest1 = QEL_SampleNearest1D_##S;         \
-        static constexpr auto nearest2 = QEL_SampleNearest2D_##S;         \
-        static constexpr auto nearest3 = QEL_SampleNearest3D_##S;         \
-        static constexpr auto linear1c = QEL_SampleLinear1DClamped_##S;   \
-        static constexpr auto linear2c = QEL_SampleLinear2DClamped_##S;   \
-        static constexpr auto linear3c = QEL_SampleLinear3DClamped_##S;   \
-        static constexpr auto linear1 = QEL_SampleLinear1D_##S;           \
-        static constexpr auto linear2 = QEL_SampleLinear2D_##S;           \
-        static constexpr auto linear3 = QEL_SampleLinear3D_##S;           \
-    };
-QEL_TEST_UNIT(Uint8, uint8_t)
-QEL_TEST_UNIT(Int8, int8_t)
-QEL_TEST_UNIT(Uint16, uint16_t)
-QEL_TEST_UNIT(Int16, int16_t)
-QEL_TEST_UNIT(Uint32, uint32_t)
-QEL_TEST_UNIT(Int32, int32_t)
-QEL_TEST_UNIT(Float32, float)
-QEL_TEST_UNIT(Float64, double)
+using Fns = qeltest::SamplersOf<T>;
 
 // What a linear sampler of unit T returns for an exactly interpolated real value.
 template <class T>
