@@ -6,10 +6,10 @@
 
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include "ipc/qel_board_formats.h"
+#include "support/exact_board.hpp"
 #include "support/records.hpp"
 
 namespace formats_test {
@@ -32,20 +32,7 @@ struct Golden {
     size_t size() const { return bytes.size(); }
 };
 
-// A heap block of exactly n bytes holding a copy of the first n bytes of `from`.
-class ExactBoard {
-public:
-    ExactBoard(const std::vector<uint8_t>& from, size_t n) : size_(n), data_(new uint8_t[n]) {
-        std::memcpy(data_.get(), from.data(), n);
-    }
-    explicit ExactBoard(const std::vector<uint8_t>& from) : ExactBoard(from, from.size()) {}
-    uint8_t* data() { return data_.get(); }
-    size_t size() const { return size_; }
-
-private:
-    size_t size_;
-    std::unique_ptr<uint8_t[]> data_;
-};
+using qeltest::ExactBoard;
 
 constexpr size_t kGuard = 32;
 constexpr uint8_t kGuardByte = 0xA5;

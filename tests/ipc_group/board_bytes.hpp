@@ -1,9 +1,10 @@
-// Test helpers: hand-built board payloads and exact-size heap copies of them.
+// Test helpers: hand-built board payloads and words read back from packed ones.
 #pragma once
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
+
+#include "support/exact_board.hpp"
 
 namespace boardtest {
 
@@ -33,21 +34,7 @@ struct Bytes {
     size_t size() const { return b.size(); }
 };
 
-// A heap block of exactly the payload's size, so that the sanitizer catches any read
-// past its end.
-struct ExactBoard {
-    explicit ExactBoard(const std::vector<unsigned char>& bytes, size_t len)
-        : size(len) {
-        data = static_cast<unsigned char*>(std::malloc(len ? len : 1));
-        if (len) std::memcpy(data, bytes.data(), len);
-    }
-    explicit ExactBoard(const std::vector<unsigned char>& bytes) : ExactBoard(bytes, bytes.size()) {}
-    ~ExactBoard() { std::free(data); }
-    ExactBoard(const ExactBoard&) = delete;
-    ExactBoard& operator=(const ExactBoard&) = delete;
-    unsigned char* data;
-    size_t size;
-};
+using qeltest::ExactBoard;
 
 inline int32_t word_at(const unsigned char* p, size_t off) {
     int32_t v;

@@ -31,7 +31,7 @@ std::vector<unsigned char> pack(const QelDataObjectGroup* g) {
 
 GroupPtr unpack_exact(const std::vector<unsigned char>& bytes, size_t len) {
     ExactBoard board(bytes, len);
-    return GroupPtr(QELipc_UnpackDataObjectGroup(board.data, board.size));
+    return GroupPtr(QELipc_UnpackDataObjectGroup(board.data(), board.size()));
 }
 GroupPtr unpack_exact(const std::vector<unsigned char>& bytes) {
     return unpack_exact(bytes, bytes.size());
@@ -404,11 +404,11 @@ TEST(GroupBoard, PointListOfTwoPoints) {
     EXPECT_EQ(float_at(body.data(), 40), 7.0f);   // extent size
 
     ExactBoard board(want.b);
-    QelPointList* back = QELipc_UnpackPointList(board.data, board.size);
+    QelPointList* back = QELipc_UnpackPointList(board.data(), board.size());
     expect_same_member(back, list, 21);
     QEL_DeletePointList(back);
     ExactBoard shortBoard(want.b, 55);
-    EXPECT_EQ(QELipc_UnpackPointList(shortBoard.data, shortBoard.size), nullptr);
+    EXPECT_EQ(QELipc_UnpackPointList(shortBoard.data(), shortBoard.size()), nullptr);
 
     GroupPtr g(QEL_NewDataObjectGroup(1));
     QEL_AddDataObjectToGroup(list, 21, nullptr, g.get());
@@ -476,11 +476,11 @@ TEST(GroupBoard, PerKindOperationsRoundTrip) {
             board.assign(size_t(size), 0);
             ASSERT_EQ(packer(rec, board.data()), 0);
             ExactBoard exact(board);
-            auto* back = unpacker(exact.data, exact.size);
+            auto* back = unpacker(exact.data(), exact.size());
             expect_same_member(back, rec, kind);
             deleter(back);
             ExactBoard shorter(board, board.size() - 1);
-            auto* cut = unpacker(shorter.data, shorter.size);
+            auto* cut = unpacker(shorter.data(), shorter.size());
             if (kind != 99) {
                 EXPECT_EQ(cut, nullptr) << "kind " << kind;
             } else {
@@ -622,13 +622,13 @@ TEST(GroupBoard, HostileHeadersAreRefusedInsideTheBoard) {
     const int32_t big = std::numeric_limits<int32_t>::max();
     auto expect_null = [](const Bytes& b) {
         ExactBoard board(b.b);
-        EXPECT_EQ(QELipc_UnpackDataObjectGroup(board.data, board.size), nullptr);
+        EXPECT_EQ(QELipc_UnpackDataObjectGroup(board.data(), board.size()), nullptr);
     };
     expect_null(Bytes().i32(big));
     expect_null(Bytes().i32(-1));
     expect_null(Bytes().i32(2).i32(11).i32(11).i32(1).i32(1));  // header cut short
     ExactBoard tiny(Bytes().i32(0).b, 3);
-    EXPECT_EQ(QELipc_UnpackDataObjectGroup(tiny.data, tiny.size), nullptr);
+    EXPECT_EQ(QELipc_UnpackDataObjectGroup(tiny.data(), tiny.size()), nullptr);
     EXPECT_EQ(QELipc_UnpackDataObjectGroup(nullptr, 100), nullptr);
 
     // A member whose counts do not fit the board comes back NULL, as does everything
@@ -658,7 +658,7 @@ TEST(GroupBoard, HostileHeadersAreRefusedInsideTheBoard) {
         Bytes b = header({11, kinds[h], 11});
         b.append(sphere).append(hostileBodies[h]).append(sphere);
         ExactBoard board(b.b);
-        GroupPtr g(QELipc_UnpackDataObjectGroup(board.data, board.size));
+        GroupPtr g(QELipc_UnpackDataObjectGroup(board.data(), board.size()));
         ASSERT_TRUE(g) << h;
         ASSERT_EQ(g->count, 3);
         ASSERT_NE(g->objects[0], nullptr);
@@ -670,11 +670,11 @@ TEST(GroupBoard, HostileHeadersAreRefusedInsideTheBoard) {
 
     // Per-kind unpackers refuse the same bodies.
     ExactBoard list(Bytes().i32(big).b);
-    EXPECT_EQ(QELipc_UnpackPointList(list.data, list.size), nullptr);
+    EXPECT_EQ(QELipc_UnpackPointList(list.data(), list.size()), nullptr);
     ExactBoard mesh(Bytes().u8(0).i32(1).i32(1).b);
-    EXPECT_EQ(QELipc_UnpackTriangularMesh(mesh.data, mesh.size), nullptr);
+    EXPECT_EQ(QELipc_UnpackTriangularMesh(mesh.data(), mesh.size()), nullptr);
     ExactBoard set(Bytes().u8(1).i32(1).point(0, 0, 0).b);  // colours promised, missing
-    EXPECT_EQ(QELipc_UnpackPointSet(set.data, set.size), nullptr);
+    EXPECT_EQ(QELipc_UnpackPointSet(set.data(), set.size()), nullptr);
 }
 
 TEST(GroupBoard, DeepNestingDoesNotExhaustTheStack) {
