@@ -44,9 +44,7 @@ bool is_space(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // Which file kind the channel is written as: kGrey, kColour, or 0 for any other channel.
 int channel_kind(const QelRawImageData* image, int channel) {
-    if (!qel::has_channel(image, channel) || !image->unit || !image->attribute || !image->data ||
-        !image->data[channel])
-        return 0;
+    if (!qel::has_channel(image, channel) || !image->data[channel]) return 0;
     const int unit = image->unit[channel];
     const int attribute = image->attribute[channel];
     if (unit == QEL_VOXEL_UNIT_UINT8 && attribute == QEL_ATTRIBUTE_PLAIN) return kGrey;

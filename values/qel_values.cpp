@@ -105,7 +105,7 @@ T read_value(const QelValue* v) {
 // outside it or an invalid unit.
 template <class R, class Fn>
 void on_channel(R* record, int channel, Fn&& fn) {
-    if (!qel::has_channel(record, channel) || !record->unit || !record->data) return;
+    if (!qel::has_channel(record, channel)) return;
     const int64_t count = qel::RecordTraits<R>::elements(*record);
     void* data = record->data[channel];
     if (!data || count <= 0) return;

@@ -6,15 +6,11 @@
 #include <type_traits>
 
 #include "volume/qel_checked.hpp"
+#include "volume/qel_record_ops.hpp"
 #include "volume/qel_unit_dispatch.hpp"
 #include "volume/qel_volume.h"
 
 namespace qel {
-
-inline bool has_channel(const QelRawVolumeData* vol, int channel) {
-    return vol && vol->size && channel >= 0 && channel < vol->size->nChannels && vol->unit &&
-           vol->attribute && vol->data;
-}
 
 // Voxel count of every channel of vol; nullopt for dimensions no record can have.
 inline std::optional<int64_t> voxel_count(const QelRawVolumeData* vol) {

@@ -65,18 +65,6 @@ bool conversion_allowed(int map, const QelValueRange* srcRange, const QelValueRa
     return QEL_IsValidVoxelUnit(oldUnit) && QEL_IsValidVoxelUnit(newUnit);
 }
 
-bool is_packed_rgba_volume(const QelRawVolumeData* vol) {
-    return vol->size->nChannels == 1 && vol->unit[0] == QEL_VOXEL_UNIT_UINT32 &&
-           vol->attribute[0] == QEL_ATTRIBUTE_RGBA;
-}
-
-bool is_uint8x4_volume(const QelRawVolumeData* vol) {
-    if (vol->size->nChannels != 4) return false;
-    for (int c = 0; c < 4; ++c)
-        if (vol->unit[c] != QEL_VOXEL_UNIT_UINT8 || vol->attribute[c] != QEL_ATTRIBUTE_PLAIN) return false;
-    return true;
-}
-
 // Runs fn(T* voxels, int64_t count) on a channel; false for an invalid unit or broken dims.
 template <class Fn>
 bool with_channel(const QelRawVolumeData* vol, int channel, Fn&& fn) {
@@ -164,9 +152,7 @@ int QEL_ConvertVoxelUnit(QelRawVolumeData* vol, int channel, int newUnit, const 
 
 int QEL_ConvertPixelUnit(QelRawImageData* image, int channel, int newUnit, const QelValueRange* srcRange,
                          const QelValueRange* dstRange, int map) {
-    if (!image || !image->size || channel < 0 || channel >= image->size->nz || !image->unit ||
-        !image->attribute || !image->data || !image->rows)
-        return -1;
+    if (!qel::has_channel(image, channel) || !image->rows) return -1;
     const int oldUnit = image->unit[channel];
     if (!conversion_allowed(map, srcRange, dstRange, image->attribute[channel], oldUnit, newUnit)) return -1;
     const int width = image->size->nx, height = image->size->ny;
@@ -184,33 +170,17 @@ int QEL_ConvertPixelUnit(QelRawImageData* image, int channel, int newUnit, const
     return 0;
 }
 
+// Both conversions are the packed/plain toggle restricted to one direction.
 void QEL_ConvertRawVolumeRgbaToUint8x4(QelRawVolumeData* vol) {
-    if (!qel::has_channel(vol, 0) || !is_packed_rgba_volume(vol)) return;
-    const QelSize4i size{vol->size->nx, vol->size->ny, vol->size->nz, 4};
-    const int units[4] = {0, 0, 0, 0};
-    const int attributes[4] = {0, 0, 0, 0};
-    QelRawVolumeData* planar = QEL_NewRawVolumeData(&size, units, attributes);
-    if (!planar) return;
-    QEL_NonInterleavedCopyRgbaRawVolumeData(planar, 0, vol);
-    QEL_SwapRawVolumeData(vol, planar);
-    QEL_DeleteRawVolumeData(planar);
+    if (qel::has_channel(vol, 0) && qel::is_packed_record(vol)) qel::toggle_rgba(vol);
 }
 
 void QEL_ConvertRawVolumeUint8x4ToRgba(QelRawVolumeData* vol) {
-    if (!qel::has_channel(vol, 0) || !is_uint8x4_volume(vol)) {
+    if (!qel::has_channel(vol, 0) || !qel::is_uint8x4_record(vol)) {
         fprintf(stderr, "Invalid type(s)\n");
         return;
     }
-    const QelSize3i dims{vol->size->nx, vol->size->ny, vol->size->nz};
-    QelRawVolumeData* packed =
-        QEL_NewSingleChannelRawVolumeData(&dims, QEL_VOXEL_UNIT_UINT32, QEL_ATTRIBUTE_RGBA);
-    if (!packed) {
-        fprintf(stderr, "Memory Full?\n");
-        return;
-    }
-    QEL_InterleavedCopyRgbaRawVolumeData(packed, vol);
-    QEL_SwapRawVolumeData(vol, packed);
-    QEL_DeleteRawVolumeData(packed);
+    if (!qel::toggle_rgba(vol)) fprintf(stderr, "Memory Full?\n");
 }
 
 // The binary operations work on each unit directly: for a binary channel this gives the

@@ -29,7 +29,7 @@ struct Rows {
 };
 
 bool volume_rows(const QelRawVolumeData* vol, int channel, Rows* r) {
-    if (!qel::has_channel(vol, channel) || !vol->unit || !vol->slices) return false;
+    if (!qel::has_channel(vol, channel) || !vol->slices) return false;
     const int elem = QEL_GetVoxelUnitSize(vol->unit[channel]);
     if (elem <= 0 || !vol->slices[channel]) return false;
     r->slices = vol->slices[channel];
@@ -41,7 +41,7 @@ bool volume_rows(const QelRawVolumeData* vol, int channel, Rows* r) {
 }
 
 bool image_rows(const QelRawImageData* image, int channel, Rows* r) {
-    if (!qel::has_channel(image, channel) || !image->unit || !image->rows) return false;
+    if (!qel::has_channel(image, channel) || !image->rows) return false;
     const int elem = QEL_GetVoxelUnitSize(image->unit[channel]);
     if (elem <= 0 || !image->rows[channel]) return false;
     r->rows = image->rows[channel];

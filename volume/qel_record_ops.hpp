@@ -74,9 +74,10 @@ bool is_record(const R* r) {
     return r && r->size;
 }
 
+// A channel index inside the record, whose unit, attribute and data arrays exist.
 template <class R>
 bool has_channel(const R* r, int c) {
-    return is_record(r) && c >= 0 && c < RecordTraits<R>::channels(*r);
+    return is_record(r) && c >= 0 && c < RecordTraits<R>::channels(*r) && r->unit && r->attribute && r->data;
 }
 
 template <class R>
@@ -251,9 +252,9 @@ bool deinterleave_rgba(R* dst, const R* src, int channel) {
 }
 
 // One packed channel becomes four plain ones and back, in place; anything else, or a
-// record that cannot be built, leaves r unchanged.
+// record that cannot be built, leaves r unchanged (false).
 template <class R>
-void toggle_rgba(R* r) {
+bool toggle_rgba(R* r) {
     using T = RecordTraits<R>;
     R* other = nullptr;
     if (is_packed_record(r)) {
@@ -265,9 +266,10 @@ void toggle_rgba(R* r) {
         other = T::new_like(*r, 1, &unit, &attribute);
         if (other) interleave_rgba(other, r);
     }
-    if (!other) return;
+    if (!other) return false;
     swap_records(r, other);
     destroy_record(other, T::channels(*other));
+    return true;
 }
 
 }  // namespace qel
