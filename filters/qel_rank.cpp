@@ -13,6 +13,7 @@
 #include "filters/qel_rank_slab.hpp"
 #include "volume/qel_checked.hpp"
 #include "volume/qel_pad.h"
+#include "volume/qel_record_ops.hpp"
 #include "volume/qel_region.hpp"
 #include "volume/qel_unit_dispatch.hpp"
 
@@ -40,8 +41,7 @@ bool kernel_usable(const QelKernel* kernel) {
 }
 
 bool channel_usable(const QelRawVolumeData* vol, int channel) {
-    return vol && vol->size && vol->unit && vol->data && channel >= 0 && channel < vol->size->nChannels &&
-           vol->data[channel] != nullptr && QEL_IsValidVoxelUnit(vol->unit[channel]);
+    return qel::has_channel(vol, channel) && vol->data[channel] != nullptr && QEL_IsValidVoxelUnit(vol->unit[channel]);
 }
 
 // The padded grid, refused when it would not fit the record's 32-bit voxel count (the
