@@ -55,11 +55,12 @@ bool padded_dims(const QelRawVolumeData* vol, int m, QelSize3i* dims) {
     return true;
 }
 
-// One slab of any unit; false when the rank slab could not get its scratch memory.
+// One slab of any unit; false when the rank slab could not get its scratch memory. Like the
+// named slab routines, a size, kernel or pointer that cannot describe a slab writes nothing.
 bool run_slab(SlabKind kind, int unit, void* dst, const int* size, const QelKernel* kernel, const void* src,
               int rank) {
     qel::SlabArgs a;
-    if (!qel::make_slab_args(size, kernel, &a)) return true;
+    if (!qel::make_slab_args(size, kernel, &a) || !dst || !src) return true;
     bool ok = true;
     qel::dispatch_unit_void(unit, [&](auto tag) {
         using T = typename decltype(tag)::type;

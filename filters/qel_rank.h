@@ -55,7 +55,8 @@ struct QelRankFilterTask {
     QelKernel* kernel;
 };
 
-// Thread start routines: run the slab routine of task->unit, then free the task record.
+// Thread start routines: run the slab routine of task->unit (which writes nothing when the
+// task's pointers, size or kernel cannot describe a slab), then free the task record.
 // The result is NULL, or non-NULL when the slab's scratch memory could not be had (the
 // slab is then left unwritten).
 void* QEL_MinimumFilterThread(void* task);

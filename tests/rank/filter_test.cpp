@@ -214,6 +214,29 @@ TEST(RankFilterThreads, ThreadRoutinesFilterTheirSlabAndFreeTheTask) {
     }
 }
 
+TEST(RankFilterThreads, ThreadRoutinesWithoutSourceOrDestinationWriteNothing) {
+    // The routines run the slab routines' rules: a missing pointer or kernel writes nothing,
+    // and the task is freed all the same (ASan reports a leaked or doubly freed task).
+    KernelPtr kernel(QEL_NewSphericalKernel(1.0f));
+    const int m = kernel->margin;
+    const QelSize3i padded{4 + 2 * m, 3 + 2 * m, 2 + 2 * m};
+    QEL_SetKernelOffsets(kernel.get(), &padded);
+    std::vector<uint8_t> src(static_cast<size_t>(padded.nx) * padded.ny * padded.nz, 7);
+    for (auto routine : {QEL_RankFilterThread, QEL_MinimumFilterThread, QEL_MaximumFilterThread}) {
+        std::vector<uint8_t> out(4 * 3 * 2, 0);
+        const QelRankFilterTask tasks[] = {{0, nullptr, out.data(), 1, 4, 3, 2, kernel.get()},
+                                           {0, src.data(), nullptr, 1, 4, 3, 2, kernel.get()},
+                                           {0, src.data(), out.data(), 1, 4, 3, 2, nullptr}};
+        for (const QelRankFilterTask& t : tasks) {
+            auto* task = static_cast<QelRankFilterTask*>(malloc(sizeof(QelRankFilterTask)));
+            *task = t;
+            EXPECT_EQ(routine(task), nullptr);
+        }
+        EXPECT_EQ(out, std::vector<uint8_t>(out.size(), 0));
+    }
+    EXPECT_EQ(QEL_RankFilterThread(nullptr), nullptr);
+}
+
 TEST(RankFilterThreads, ThreadCountBelowOneCountsAsOne) {
     KernelPtr kernel(QEL_NewSphericalKernel(1.0f));
     const std::vector<int16_t> v = random_values<int16_t>(10 * 3 * 4, 3, false);
