@@ -214,7 +214,10 @@ std::string find_program(const std::string& name) {
         return {};
     }
     std::error_code ec;
-    if (!name.empty() && is_program(name)) return fs::absolute(name, ec).string();
+    if (!name.empty() && is_program(name)) {
+        const fs::path here = fs::absolute(name, ec);
+        return ec ? "./" + name : here.string();
+    }
     const fs::path self = fs::read_symlink("/proc/self/exe", ec).parent_path();
     if (!self.empty() && !name.empty() && is_program(self / name)) return (self / name).string();
     const char* path = std::getenv("PATH");
