@@ -2,15 +2,19 @@
 //
 //   testhost [--phantom NAME] [--unit U] [--size N] [--raw FILE NX NY NZ UNIT] [--out DIR]
 //            [--timeout SEC] PROGRAM [ARGUMENT]
+//   testhost --help
 //
 // Loads a volume (a phantom, "sphere" unless named, of unit U (0) and side N (64); or a raw
 // file), creates the boards of a free server ID, starts "PROGRAM serverID [ARGUMENT]" and
-// serves it until it exits. Then it writes into DIR (the current directory): volume.raw and
-// volume.txt (the volume as it is now, every channel in order, and its dimensions and units),
-// groups.txt (the data-object groups it received) and before.pgm / after.pgm (the middle
-// slice of the current channel), and prints the requests it served. Exit code 1 when the
-// plug-in crashed, ran out of time, failed or left the host locked; 2 for a bad command line.
+// serves it until it exits. A PROGRAM without '/' is looked for in the current directory,
+// then beside testhost, then on PATH. Then it writes into DIR (the current directory):
+// volume.raw and volume.txt (the volume as it is now, every channel in order, and its
+// dimensions and units), state.txt (the host's state: what a plug-in can set), groups.txt
+// (the data-object groups it received) and before.pgm / after.pgm (the middle slice of the
+// current channel), and prints the requests it served. Exit code 1 when the plug-in crashed,
+// ran out of time, failed or left the host locked; 2 for a bad command line.
 // Every board of the server ID is removed in every case.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -19,10 +23,12 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "gui/qel_pnm.h"
 #include "testhost/qel_testhost.h"
@@ -47,12 +53,49 @@ struct Options {
     double timeout = 120;
     std::string program;
     const char* argument = nullptr;
+    bool help = false;
 };
 
-void usage() {
-    std::fprintf(stderr,
-                 "usage: testhost [--phantom NAME] [--unit U] [--size N] "
-                 "[--raw FILE NX NY NZ UNIT] [--out DIR] [--timeout SEC] PROGRAM [ARGUMENT]\n");
+constexpr const char* kUsage =
+    "usage: testhost [--phantom NAME] [--unit U] [--size N] [--raw FILE NX NY NZ UNIT] "
+    "[--out DIR] [--timeout SEC] PROGRAM [ARGUMENT]\n";
+
+void usage() { std::fputs(kUsage, stderr); }
+
+void help() {
+    std::string phantoms;
+    for (const auto& n : phantom_names()) phantoms += (phantoms.empty() ? "" : ", ") + n;
+    std::printf("%s       testhost --help\n", kUsage);
+    std::printf(
+        "\n"
+        "Runs PROGRAM as the host starts a plug-in (PROGRAM serverID [ARGUMENT]) against one\n"
+        "volume, serves its requests until it exits, and writes what it left on the host.\n"
+        "\n"
+        "  --phantom NAME  the volume is a cube phantom: %s (default sphere)\n"
+        "  --unit U        the phantom's voxel unit (default uint8): 0..7 or uint8, int8,\n"
+        "                  uint16, int16, uint32, int32, float32, float64\n"
+        "  --size N        the phantom's side, 1..1024 (default 64)\n"
+        "  --raw FILE NX NY NZ UNIT\n"
+        "                  the volume is read from FILE: NX*NY*NZ voxels of UNIT, x fastest,\n"
+        "                  in this machine's byte order\n"
+        "  --out DIR       where the results go (default the current directory; created)\n"
+        "  --timeout SEC   stop the plug-in after SEC seconds (default 120)\n"
+        "  --help          print this and exit\n"
+        "\n"
+        "A PROGRAM without '/' is looked for in the current directory, then beside testhost,\n"
+        "then on PATH.\n"
+        "\n"
+        "Written into DIR:\n"
+        "  volume.raw  the host's volume after the run, every channel in order\n"
+        "  volume.txt  its dimensions, channel count, units and attributes\n"
+        "  state.txt   the host's state after the run, one item a line: current channel,\n"
+        "              grey window, voxel size, cursor, volume of interest, view\n"
+        "  groups.txt  the data-object groups the plug-in sent\n"
+        "  before.pgm, after.pgm  the middle slice of the current channel before and after\n"
+        "\n"
+        "Exit code 0; 1 when the plug-in crashed, ran out of time, failed or left the host\n"
+        "locked, or a result could not be written; 2 for a bad command line.\n",
+        phantoms.c_str());
 }
 
 bool parse_int(const char* text, long lo, long hi, int* value) {
@@ -62,6 +105,18 @@ bool parse_int(const char* text, long lo, long hi, int* value) {
     if (*text == '\0' || *end != '\0' || errno != 0 || v < lo || v > hi) return false;
     *value = static_cast<int>(v);
     return true;
+}
+
+// A unit by its code 0..7 or its name.
+bool parse_unit(const char* text, int* unit) {
+    static const char* const kNames[8] = {"uint8", "int8",  "uint16",  "int16",
+                                          "uint32", "int32", "float32", "float64"};
+    for (int u = 0; u < 8; ++u)
+        if (std::strcmp(text, kNames[u]) == 0) {
+            *unit = u;
+            return true;
+        }
+    return parse_int(text, 0, 7, unit);
 }
 
 // false after printing what is wrong.
@@ -78,14 +133,17 @@ bool parse(int argc, char** argv, Options* o) {
     for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; ++i) {
         std::string option = argv[i];
         const char* v = nullptr;
-        if (option == "--phantom") {
+        if (option == "--help") {
+            o->help = true;
+            return true;
+        } else if (option == "--phantom") {
             if (!(v = value("--phantom"))) return false;
             o->phantom = v;
             phantomGiven = true;
         } else if (option == "--unit") {
             if (!(v = value("--unit"))) return false;
-            if (!parse_int(v, 0, 7, &o->unit)) {
-                std::fprintf(stderr, "testhost: --unit must be 0..7, not %s\n", v);
+            if (!parse_unit(v, &o->unit)) {
+                std::fprintf(stderr, "testhost: --unit must be 0..7 or a unit name, not %s\n", v);
                 return false;
             }
         } else if (option == "--size") {
@@ -107,8 +165,9 @@ bool parse(int argc, char** argv, Options* o) {
                                  argv[i + 2 + k]);
                     return false;
                 }
-            if (!parse_int(argv[i + 5], 0, 7, &o->rawUnit)) {
-                std::fprintf(stderr, "testhost: --raw unit must be 0..7, not %s\n", argv[i + 5]);
+            if (!parse_unit(argv[i + 5], &o->rawUnit)) {
+                std::fprintf(stderr, "testhost: --raw unit must be 0..7 or a unit name, not %s\n",
+                             argv[i + 5]);
                 return false;
             }
             i += 5;
@@ -137,6 +196,46 @@ bool parse(int argc, char** argv, Options* o) {
     o->program = argv[i];
     o->argument = i + 1 < argc ? argv[i + 1] : nullptr;
     return true;
+}
+
+bool is_program(const std::filesystem::path& p) {
+    struct stat st;
+    return stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(p.c_str(), X_OK) == 0;
+}
+
+// The program to start. A name with '/' is taken as given; a bare name is looked for in the
+// current directory, then beside testhost (an installed or built bin/ holds the programs
+// together), then on PATH. Empty after printing why it cannot be started.
+std::string find_program(const std::string& name) {
+    namespace fs = std::filesystem;
+    if (name.find('/') != std::string::npos) {
+        if (access(name.c_str(), X_OK) == 0) return name;
+        std::fprintf(stderr, "testhost: cannot start %s: %s\n", name.c_str(), std::strerror(errno));
+        return {};
+    }
+    std::error_code ec;
+    if (!name.empty() && is_program(name)) {
+        const fs::path here = fs::absolute(name, ec);
+        return ec ? "./" + name : here.string();
+    }
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec).parent_path();
+    if (!self.empty() && !name.empty() && is_program(self / name)) return (self / name).string();
+    const char* path = std::getenv("PATH");
+    if (path && !name.empty()) {
+        for (const char* p = path;; ++p) {
+            const char* end = std::strchr(p, ':');
+            std::string dir(p, end ? end : p + std::strlen(p));
+            // An empty entry is the current directory, already looked at.
+            if (!dir.empty() && is_program(fs::path(dir) / name)) return (fs::path(dir) / name).string();
+            if (!end) break;
+            p = end;
+        }
+    }
+    std::fprintf(stderr,
+                 "testhost: cannot find %s: looked in the current directory, beside testhost "
+                 "(%s) and on PATH (%s)\n",
+                 name.c_str(), self.c_str(), path ? path : "not set");
+    return {};
 }
 
 QelRawVolumeData* load(const Options& o) {
@@ -215,6 +314,41 @@ bool write_groups(const std::map<int, HostGroup>& groups, const std::string& pat
     return static_cast<bool>(f.flush());
 }
 
+// The shortest text that reads back as the same float.
+std::string real_text(float x) {
+    char text[32];
+    auto [end, ec] = std::to_chars(text, text + sizeof text, x);
+    return ec == std::errc() ? std::string(text, end) : std::string("?");
+}
+
+// What a plug-in can set on the host, one item a line: its name, then its values.
+bool write_state(const HostState& s, const std::string& path) {
+    auto reals = [](const float* v, int n) {
+        std::string line;
+        for (int i = 0; i < n; ++i) line += " " + real_text(v[i]);
+        return line + "\n";
+    };
+    auto ints = [](const int* v, int n) {
+        std::string line;
+        for (int i = 0; i < n; ++i) line += " " + std::to_string(v[i]);
+        return line + "\n";
+    };
+    std::ofstream f(path);
+    f << "channel " << s.channelID << "\n"
+      << "grey-window" << reals(s.greyscale, 2)
+      << "voxel-size" << reals(&s.voxelSize, 1)
+      << "cursor" << reals(s.cursor, 3)
+      << "voi-origin" << ints(s.voiOrigin, 3)
+      << "voi-size" << ints(s.voiSize, 3)
+      << "view-position" << reals(s.view, 3)
+      << "view-u" << reals(s.view + 3, 3)
+      << "view-v" << reals(s.view + 6, 3)
+      << "view-w" << reals(s.view + 9, 3)
+      << "view-distance" << reals(&s.distance, 1)
+      << "view-angle" << reals(&s.viewAngle, 1);
+    return static_cast<bool>(f.flush());
+}
+
 // Writes the outputs; false after printing which one failed.
 bool write_outputs(const Options& o, const QelRawVolumeData* before, int channelBefore,
                    const Host& host) {
@@ -234,6 +368,7 @@ bool write_outputs(const Options& o, const QelRawVolumeData* before, int channel
         f << describe_volume(after.get()) << "\n";
         check(static_cast<bool>(f.flush()), "volume.txt");
     }
+    check(write_state(host.state(), path("state.txt")), "state.txt");
     check(write_groups(host.groups(), path("groups.txt")), "groups.txt");
     check(write_picture(before, {1}, channelBefore, path("before.pgm")), "before.pgm");
     check(write_picture(after.get(), ids, host.state().channelID, path("after.pgm")), "after.pgm");
@@ -248,14 +383,14 @@ int main(int argc, char** argv) {
         usage();
         return 2;
     }
+    if (o.help) {
+        help();
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    const std::string program = find_program(o.program);
+    if (program.empty()) return 2;
     QelRawVolumeData* before = load(o);
     if (!before) return 2;
-    if (access(o.program.c_str(), X_OK) != 0) {
-        std::fprintf(stderr, "testhost: cannot start %s: %s\n", o.program.c_str(),
-                     std::strerror(errno));
-        QEL_DeleteRawVolumeData(before);
-        return 2;
-    }
     std::signal(SIGINT, on_signal);
     std::signal(SIGTERM, on_signal);
 
@@ -267,11 +402,11 @@ int main(int argc, char** argv) {
     }
     show(*host, before);
     int limitMs = static_cast<int>(std::lround(o.timeout * 1000));
-    int status = run_plugin(o.program, host->server_id(), o.argument, limitMs, nullptr, &g_cancel);
+    int status = run_plugin(program, host->server_id(), o.argument, limitMs, nullptr, &g_cancel);
     // The plug-in is gone: nothing may change the host any more while its state is read.
     host->stop();
 
-    std::printf("server %d: %s%s%s\n", host->server_id(), o.program.c_str(),
+    std::printf("server %d: %s%s%s\n", host->server_id(), program.c_str(),
                 o.argument ? " " : "", o.argument ? o.argument : "");
     std::printf("requests:");
     for (int code : host->codes()) std::printf(" %d", code);

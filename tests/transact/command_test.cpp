@@ -36,17 +36,25 @@ protected:
         fs::remove_all(dir, ec);
         for (int id : servers) EXPECT_TRUE(ipctest::shm_objects_of(id).empty()) << id;
     }
-    // Runs testhost with the arguments; its exit code, stdout and stderr.
-    int run(const std::string& args) {
-        std::string command = quote(bin("testhost")) + " " + args + " >" +
+    // Runs testhost with the arguments (after a shell prefix such as "cd DIR &&"); its exit
+    // code, stdout and stderr.
+    int run(const std::string& args, const std::string& prefix = "") {
+        std::string command = prefix + " " + quote(bin("testhost")) + " " + args + " >" +
                               quote((dir / "stdout").string()) + " 2>" +
                               quote((dir / "stderr").string());
         int status = std::system(command.c_str());
         out = read_file(dir / "stdout");
         err = read_file(dir / "stderr");
-        // The server it used, so that its boards can be checked.
-        int id;
-        if (std::sscanf(out.c_str(), "server %d:", &id) == 1) servers.push_back(id);
+        // The server it used, so that its boards can be checked (on the first line but for
+        // what the plug-in printed first).
+        std::istringstream lines(out);
+        for (std::string line; std::getline(lines, line);) {
+            int id;
+            if (std::sscanf(line.c_str(), "server %d:", &id) == 1) {
+                servers.push_back(id);
+                break;
+            }
+        }
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     fs::path dir;
@@ -157,6 +165,20 @@ TEST_F(Command, EveryPhantomAndUnitLoadsAnd8BitSlicesAreShownAsTheyAre) {
     EXPECT_EQ(pgm_raster(read_file(dir / "before.pgm"), 8, 8), middle);
 }
 
+TEST_F(Command, TakesUnitsByCodeOrName) {
+    const char* names[8] = {"uint8", "int8", "uint16", "int16", "uint32", "int32", "float32", "float64"};
+    const int codes[8] = {QEL_VOXEL_UNIT_UINT8,  QEL_VOXEL_UNIT_INT8,   QEL_VOXEL_UNIT_UINT16,
+                          QEL_VOXEL_UNIT_INT16,  QEL_VOXEL_UNIT_UINT32, QEL_VOXEL_UNIT_INT32,
+                          QEL_VOXEL_UNIT_FLOAT32, QEL_VOXEL_UNIT_FLOAT64};
+    const std::string echo = " --out " + quote(dir.string()) + " " + quote(bin("test_plugin_echo"));
+    for (int u = 0; u < 8; ++u) {
+        SCOPED_TRACE(names[u]);
+        ASSERT_EQ(run(std::string("--size 3 --unit ") + names[u] + echo), 0) << err;
+        EXPECT_EQ(read_file(dir / "volume.txt"), "size 3 3 3 channels 1 units " +
+                                                     std::to_string(codes[u]) + " attributes 0\n");
+    }
+}
+
 TEST_F(Command, LoadsARawFile) {
     Volume v(new_volume(5, 4, 3, {5}));
     ASSERT_NE(v, nullptr);
@@ -166,7 +188,7 @@ TEST_F(Command, LoadsARawFile) {
         f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
     fs::path out = dir / "out" / "deeper";
-    ASSERT_EQ(run("--raw " + quote((dir / "in.raw").string()) + " 5 4 3 5 --out " +
+    ASSERT_EQ(run("--raw " + quote((dir / "in.raw").string()) + " 5 4 3 int32 --out " +
                   quote(out.string()) + " " + quote(bin("test_plugin_echo"))),
               0)
         << err;
@@ -201,10 +223,25 @@ TEST_F(Command, ReportsPluginsThatCrashHangFailOrLeaveTheHostLocked) {
     EXPECT_EQ(read_file(dir / "volume.txt"), "size 4 4 4 channels 1 units 0 attributes 0\n");
 }
 
+TEST_F(Command, HelpNamesTheOptionsAndWhatIsWritten) {
+    ASSERT_EQ(run("--size 4 --help"), 0);
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(out.rfind("usage: testhost [--phantom NAME]", 0), 0u) << out;
+    for (const char* word : {"sphere, noisy", "float64", "--raw FILE NX NY NZ UNIT", "--timeout",
+                             "beside testhost", "volume.raw", "volume.txt", "state.txt",
+                             "groups.txt", "after.pgm"})
+        EXPECT_NE(out.find(word), std::string::npos) << word;
+    EXPECT_TRUE(servers.empty());
+}
+
 TEST_F(Command, RefusesBadCommandLines) {
     std::string echo = quote(bin("test_plugin_echo"));
     EXPECT_EQ(run(""), 2);
-    EXPECT_NE(err.find("usage: testhost"), std::string::npos);
+    // The usage line alone, ended, so that nothing runs on after it.
+    EXPECT_EQ(err.rfind("usage: testhost", 0), 0u) << err;
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
+    EXPECT_EQ(run("--unit float " + echo), 2);
+    EXPECT_EQ(run("--raw x 1 1 1 uint " + echo), 2);
     EXPECT_EQ(run("--phantom nothing " + echo), 2);
     EXPECT_NE(err.find("unknown phantom nothing (there are: sphere noisy)"), std::string::npos) << err;
     EXPECT_EQ(run("--unit 8 " + echo), 2);
@@ -216,4 +253,62 @@ TEST_F(Command, RefusesBadCommandLines) {
     EXPECT_EQ(run(quote((dir / "missing").string())), 2);
     EXPECT_NE(err.find("cannot start"), std::string::npos) << err;
     EXPECT_TRUE(servers.empty());  // no host was started for any of them
+}
+
+TEST_F(Command, FindsABareProgramNameHereBesideTesthostOrOnPath) {
+    const std::string echo = bin("test_plugin_echo");
+    const std::string in = "cd " + quote(dir.string()) + " &&";
+    const std::string args = "--size 4 --out out ";
+    // Beside testhost, run from elsewhere.
+    ASSERT_EQ(run(args + "test_plugin_echo", in), 0) << err;
+    EXPECT_EQ(out.rfind("server ", 0), 0u);
+    EXPECT_NE(out.find(": " + echo + "\n"), std::string::npos) << out;
+
+    // The current directory comes first: there the name is the failing plug-in.
+    fs::create_symlink(bin("test_plugin_misbehave"), dir / "test_plugin_echo");
+    EXPECT_EQ(run(args + "test_plugin_echo fail", in), 1);
+    EXPECT_NE(out.find(": " + (dir / "test_plugin_echo").string() + " fail\n"), std::string::npos)
+        << out;
+
+    // Then PATH.
+    fs::create_directory(dir / "path");
+    fs::create_symlink(echo, dir / "path" / "qel_probe");
+    ASSERT_EQ(run(args + "qel_probe", in + " PATH=" + quote((dir / "path").string()) + ":\"$PATH\""),
+              0)
+        << err;
+    EXPECT_NE(out.find(": " + (dir / "path" / "qel_probe").string() + "\n"), std::string::npos) << out;
+
+    // Nowhere: the message says where it looked, and no host was started.
+    EXPECT_EQ(run(args + "qel_probe", in + " PATH=/nonexistent"), 2);
+    EXPECT_EQ(err, "testhost: cannot find qel_probe: looked in the current directory, beside "
+                   "testhost (" + std::string(QEL_BIN_DIR) + ") and on PATH (/nonexistent)\n");
+    EXPECT_EQ(servers.size(), 3u);
+}
+
+// state.txt holds what the plug-in set: this one moves the channel, volume of interest, view,
+// cursor and grey window away from what the host showed, each derived from what it read.
+TEST_F(Command, WritesTheHostStateThePluginLeft) {
+    Volume phantom(qel::testhost::new_phantom("sphere", 0, 8));
+    ASSERT_NE(phantom, nullptr);
+    QelValueRange* grey = QEL_GetValueRangeOfArray(phantom->data[0], 512, 0);
+    ASSERT_NE(grey, nullptr);
+    const std::string window = std::to_string(static_cast<int>(grey->min)) + " " +
+                               std::to_string(static_cast<int>(grey->max) + 100);
+    QEL_DeleteValueRange(grey);
+    // Channel 2 is not in the volume, so there is no after.pgm to draw; the rest is written.
+    run("--size 8 --out " + quote(dir.string()) + " " + quote(bin("test_plugin_ipc_client")));
+    EXPECT_EQ(read_file(dir / "state.txt"),
+              "channel 2\n"
+              "grey-window " + window + "\n"
+              "voxel-size 1\n"
+              "cursor 14 4 4\n"
+              "voi-origin 1 0 0\n"
+              "voi-size 8 8 10\n"
+              "view-position -0 -0 -0\n"
+              "view-u -0 -0 -0\n"
+              "view-v -0 -0 -0\n"
+              "view-w -0 -0 -0\n"
+              "view-distance 0\n"
+              "view-angle 1\n");
+    EXPECT_EQ(read_file(dir / "volume.txt"), "size 8 8 8 channels 1 units 0 attributes 0\n");
 }
