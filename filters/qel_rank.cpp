@@ -4,6 +4,7 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,20 +25,19 @@ enum class SlabKind { rank, minimum, maximum };
 // Result of a thread routine whose slab could not get its scratch memory.
 char slab_failed_marker;
 
-// The active points, and a margin that covers all of them: the slab routines read every
-// neighbour without a bounds test.
-bool kernel_usable(const QelKernel* kernel) {
-    if (!kernel || !kernel->points) return false;
+// How far the drivers pad: the kernel's margin, widened to its farthest point, so that the
+// slab routines, which read every neighbour without a bounds test, stay inside the padded
+// block. -1 when the kernel has no usable points.
+int64_t kernel_reach(const QelKernel* kernel) {
+    if (!kernel || !kernel->points) return -1;
     const QelVoxelList* pts = kernel->points;
-    const int m = kernel->margin;
-    if (m < 0 || pts->count < 1 || pts->count > pts->capacity) return false;
-    if (!pts->x || !pts->y || !pts->z || !pts->offset) return false;
-    for (int k = 0; k < pts->count; ++k) {
-        if (pts->x[k] < -m || pts->x[k] > m) return false;
-        if (pts->y[k] < -m || pts->y[k] > m) return false;
-        if (pts->z[k] < -m || pts->z[k] > m) return false;
-    }
-    return true;
+    if (pts->count < 1 || pts->count > pts->capacity) return -1;
+    if (!pts->x || !pts->y || !pts->z || !pts->offset) return -1;
+    int64_t reach = kernel->margin > 0 ? kernel->margin : 0;
+    for (int k = 0; k < pts->count; ++k)
+        for (const int64_t c : {int64_t{pts->x[k]}, int64_t{pts->y[k]}, int64_t{pts->z[k]}})
+            reach = std::max(reach, c < 0 ? -c : c);
+    return reach;
 }
 
 bool channel_usable(const QelRawVolumeData* vol, int channel) {
@@ -46,10 +46,10 @@ bool channel_usable(const QelRawVolumeData* vol, int channel) {
 
 // The padded grid, refused when it would not fit the record's 32-bit voxel count (the
 // kernel's offsets are ints too).
-bool padded_dims(const QelRawVolumeData* vol, int m, QelSize3i* dims) {
-    const int64_t nx = int64_t{vol->size->nx} + 2 * int64_t{m};
-    const int64_t ny = int64_t{vol->size->ny} + 2 * int64_t{m};
-    const int64_t nz = int64_t{vol->size->nz} + 2 * int64_t{m};
+bool padded_dims(const QelRawVolumeData* vol, int64_t m, QelSize3i* dims) {
+    const int64_t nx = int64_t{vol->size->nx} + 2 * m;
+    const int64_t ny = int64_t{vol->size->ny} + 2 * m;
+    const int64_t nz = int64_t{vol->size->nz} + 2 * m;
     if (!qel::checked_voxels({nx, ny, nz})) return false;
     *dims = QelSize3i{static_cast<int>(nx), static_cast<int>(ny), static_cast<int>(nz)};
     return true;
@@ -214,7 +214,7 @@ struct Worker {
         for (;;) {
             const int size[3] = {nx, ny, c};
             qel::SlabArgs a;
-            qel::make_slab_args(size, kernel, &a);
+            qel::make_slab_args(size, kernel, m, &a);
             T* dst = out + int64_t{z0} * slice_elems();
             switch (kind) {
                 case SlabKind::rank: qel::rank_slab(qel::RankPath::best, dst, a, win, rank, scratch); break;
@@ -254,7 +254,7 @@ struct Workers {
 // Splits the channel into `threads` runs of z-slices (nz / threads each, the rest to the
 // last) and prepares them. 0; -1 when memory runs out (nothing changed).
 int make_workers(Workers& w, SlabKind kind, int mode, QelRawVolumeData* vol, int channel, const QelKernel* kernel,
-                 int rank, int threads) {
+                 int m, int rank, int threads) {
     w.list = new (std::nothrow) Worker[threads];
     if (!w.list) return -1;
     w.count = threads;
@@ -270,7 +270,7 @@ int make_workers(Workers& w, SlabKind kind, int mode, QelRawVolumeData* vol, int
         k.nx = vol->size->nx;
         k.ny = vol->size->ny;
         k.nz = nz;
-        k.m = kernel->margin;
+        k.m = m;
         k.bytes = QEL_GetVoxelUnitSize(k.unit);
         k.channel = static_cast<char*>(vol->data[channel]);
         k.zStart = t * per;
@@ -296,18 +296,21 @@ int make_workers(Workers& w, SlabKind kind, int mode, QelRawVolumeData* vol, int
     return 0;
 }
 
-// Common checks; sets the kernel's offsets for the padded grid. 0 or -1.
+// Common checks; sets the kernel's offsets for the grid padded by its reach, which goes to
+// *margin. 0 or -1.
 int check_and_set_offsets(QelRawVolumeData* vol, int channel, QelKernel* kernel, SlabKind kind, int rank,
-                          const char* memoryMessage) {
-    if (!channel_usable(vol, channel) || !kernel_usable(kernel)) return -1;
+                          const char* memoryMessage, int* margin) {
+    const int64_t reach = kernel_reach(kernel);
+    if (!channel_usable(vol, channel) || reach < 0) return -1;
     if (kind == SlabKind::rank && (rank < 0 || rank >= kernel->points->count)) return -1;
     if (vol->size->nx < 1 || vol->size->ny < 1 || vol->size->nz < 1) return -1;
     QelSize3i padded;
-    if (!padded_dims(vol, kernel->margin, &padded)) {
+    if (!padded_dims(vol, reach, &padded)) {
         fputs(memoryMessage, stderr);
         return -1;
     }
     QEL_SetKernelOffsets(kernel, &padded);
+    *margin = static_cast<int>(reach);  // fits: the padded grid does
     return 0;
 }
 
@@ -315,9 +318,10 @@ int check_and_set_offsets(QelRawVolumeData* vol, int channel, QelKernel* kernel,
 // result is computed from the channel as it was before the call.
 int single_threaded(SlabKind kind, QelRawVolumeData* vol, int channel, QelKernel* kernel, int rank) {
     if (!kernel || !vol) return -1;
-    if (check_and_set_offsets(vol, channel, kernel, kind, rank, kNoMemory) != 0) return -1;
+    int m = 0;
+    if (check_and_set_offsets(vol, channel, kernel, kind, rank, kNoMemory, &m) != 0) return -1;
     Workers w;
-    if (make_workers(w, kind, QEL_PAD_REPLICATE, vol, channel, kernel, rank, 1) != 0) {
+    if (make_workers(w, kind, QEL_PAD_REPLICATE, vol, channel, kernel, m, rank, 1) != 0) {
         fputs(kNoMemory, stderr);
         return -1;
     }
@@ -345,10 +349,11 @@ int QEL_RankFilter_MT(QelRawVolumeData* vol, int channel, QelKernel* kernel, int
         return -1;
     }
     if (threads < 1) threads = 1;
-    const int n = kernel_usable(kernel) ? kernel->points->count : 0;
+    const int n = kernel_reach(kernel) >= 0 ? kernel->points->count : 0;
     const SlabKind kind = rank == 0 ? SlabKind::minimum : rank == n - 1 ? SlabKind::maximum : SlabKind::rank;
     if (rank < 0 || rank >= n) return -1;
-    if (check_and_set_offsets(vol, channel, kernel, kind, rank, kNoMemoryMT) != 0) return -1;
+    int m = 0;
+    if (check_and_set_offsets(vol, channel, kernel, kind, rank, kNoMemoryMT, &m) != 0) return -1;
 
     pthread_t* handles = static_cast<pthread_t*>(calloc(static_cast<size_t>(threads), sizeof(pthread_t)));
     bool* started = static_cast<bool*>(calloc(static_cast<size_t>(threads), sizeof(bool)));
@@ -359,7 +364,7 @@ int QEL_RankFilter_MT(QelRawVolumeData* vol, int channel, QelKernel* kernel, int
         return -1;
     }
     Workers w;
-    if (make_workers(w, kind, QEL_PAD_MIRROR, vol, channel, kernel, rank, threads) != 0) {
+    if (make_workers(w, kind, QEL_PAD_MIRROR, vol, channel, kernel, m, rank, threads) != 0) {
         fputs(kNoMemoryMT, stderr);
         free(handles);
         free(started);

@@ -64,9 +64,9 @@ void* QEL_MaximumFilterThread(void* task);
 void* QEL_RankFilterThread(void* task);
 
 // Threaded filter: mirror borders, z split into `threads` slabs (< 1 counts as 1). Ranks
-// 0 and n - 1 run the minimum and maximum routines. Returns 0, or -1 with the channel
-// unchanged (NULL kernel, invalid channel or rank, a kernel reaching past its margin,
-// memory).
+// 0 and n - 1 run the minimum and maximum routines. The volume is padded by the kernel's
+// margin, or by its farthest point when that reaches further. Returns 0, or -1 with the
+// channel unchanged (NULL kernel, invalid channel or rank, memory).
 int QEL_RankFilter_MT(QelRawVolumeData* vol, int channel, QelKernel* kernel, int rank, int threads);
 int QEL_MedianFilter_MT(QelRawVolumeData* vol, int channel, QelKernel* kernel, int threads);
 int QEL_MinimumFilter_MT(QelRawVolumeData* vol, int channel, QelKernel* kernel, int threads);

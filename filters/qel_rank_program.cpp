@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "filters/qel_rank.h"
-#include "values/qel_plugin_frame.hpp"
+#include "ipc/qel_plugin_frame.hpp"
 #include "volume/qel_kernel.h"
 #include "volume/qel_volume.h"
 

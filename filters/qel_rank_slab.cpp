@@ -11,17 +11,17 @@
 
 namespace qel {
 
-bool make_slab_args(const int* size, const QelKernel* kernel, SlabArgs* args) {
+bool make_slab_args(const int* size, const QelKernel* kernel, int margin, SlabArgs* args) {
     if (!size || !kernel || !kernel->points || !args) return false;
     const QelVoxelList* pts = kernel->points;
-    if (kernel->margin < 0 || pts->count < 0 || pts->count > pts->capacity) return false;
+    if (margin < 0 || pts->count < 0 || pts->count > pts->capacity) return false;
     if (pts->count > 0 && !pts->offset) return false;
     SlabArgs a;
     // A size word of 0 or less runs its loop zero times.
     a.nx = size[0] > 0 ? size[0] : 0;
     a.ny = size[1] > 0 ? size[1] : 0;
     a.slices = size[2] > 0 ? size[2] : 0;
-    a.margin = kernel->margin;
+    a.margin = margin;
     a.n = pts->count;
     a.offset = pts->offset;
     a.rowStride = int64_t{a.nx} + 2 * int64_t{a.margin};

@@ -53,8 +53,12 @@ struct SlabArgs {
     }
 };
 
-// False when the size, kernel or pointers cannot describe a slab.
-bool make_slab_args(const int* size, const QelKernel* kernel, SlabArgs* args);
+// False when the size, kernel or pointers cannot describe a slab. The padded block is
+// `margin` wider on every side (the kernel's own margin when not given).
+bool make_slab_args(const int* size, const QelKernel* kernel, int margin, SlabArgs* args);
+inline bool make_slab_args(const int* size, const QelKernel* kernel, SlabArgs* args) {
+    return kernel && make_slab_args(size, kernel, kernel->margin, args);
+}
 
 // Everything a rank slab needs besides its input and output, obtained before the first
 // voxel is written, so that a filter either gets all of it or changes nothing.

@@ -107,15 +107,46 @@ void make_default(GtkWidget* button) {
     gtk_widget_grab_default(button);
 }
 
+GtkWidget* file_chooser_of(GtkWidget* widget) {
+    if (GTK_IS_FILE_CHOOSER_WIDGET(widget)) return widget;
+    if (!GTK_IS_CONTAINER(widget)) return nullptr;
+    GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+    GtkWidget* found = nullptr;
+    for (GList* l = children; l && !found; l = l->next) found = file_chooser_of(GTK_WIDGET(l->data));
+    g_list_free(children);
+    return found;
+}
+
+// A GtkFileChooserWidget goes on with its folder lookups after it has been destroyed, and
+// their completions then reach its destroyed children: a series of Gtk-CRITICAL lines whenever
+// the user answers before the folder has loaded (a slow disk, a busy machine). So the chooser
+// is taken out of the dialog before the dialog is destroyed, and only let go: the lookups hold
+// it, and it is destroyed and freed at once when the last of them has finished.
+void destroy_file_dialog(GtkWidget* dialog) {
+    gtk_grab_remove(dialog);
+    GtkWidget* chooser = file_chooser_of(dialog);
+    if (chooser) {
+        g_object_ref(chooser);
+        // What the dialog listens to: a late answer must not reach the destroyed dialog.
+        g_signal_handlers_disconnect_matched(chooser, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, dialog);
+        gtk_container_remove(GTK_CONTAINER(gtk_widget_get_parent(chooser)), chooser);
+    }
+    gtk_widget_destroy(dialog);
+    if (chooser) g_object_unref(chooser);
+}
+
 // The file chooser answers through "response"; its own handler runs first and stops the
-// emission when the typed name cannot be accepted yet (a folder, say).
+// emission when the typed name cannot be accepted yet (a folder, say). Escape and the window
+// manager's close come as a response too.
 void on_file_response(GtkDialog* dialog, gint response, gpointer) {
     if (response == GTK_RESPONSE_ACCEPT)
         QELgtk_SelectFileOk(nullptr, dialog);
-    else if (response == GTK_RESPONSE_CANCEL)
-        QELgtk_CloseGrabbed(nullptr, dialog);
-    // Escape and the window manager's close destroy the window on their own.
+    else
+        destroy_file_dialog(GTK_WIDGET(dialog));
 }
+
+// The close was answered as a response, which destroyed the dialog its own way.
+gboolean on_file_delete(GtkWidget*, GdkEvent*, gpointer) { return TRUE; }
 
 }  // namespace
 
@@ -199,7 +230,7 @@ void QELgtk_SelectFileOk(GtkWidget*, gpointer dialog) {
         m->result = QELGTK_OK;
     }
     g_free(name);
-    QELgtk_CloseGrabbed(nullptr, dialog);
+    destroy_file_dialog(GTK_WIDGET(dialog));
 }
 
 int QELgtk_SelectFile(GtkWidget*, char* buffer, const char* initial, size_t capacity) {
@@ -213,6 +244,7 @@ int QELgtk_SelectFile(GtkWidget*, char* buffer, const char* initial, size_t capa
     gtk_file_chooser_set_do_overwrite_confirmation(GTK_FILE_CHOOSER(dialog), FALSE);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
     g_signal_connect(dialog, "response", G_CALLBACK(on_file_response), nullptr);
+    g_signal_connect(dialog, "delete-event", G_CALLBACK(on_file_delete), nullptr);
     attach(dialog, &m);
     if (initial) {
         // As the old file selection did: the folder part opens that folder, the rest is the

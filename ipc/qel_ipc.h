@@ -103,7 +103,15 @@ int QELipc_IsConnectedToMe();
 int QELipc_SetParameterBlock(const void* block);
 int QELipc_GetParameterBlock(void* block);
 
-// Requests and messages.
+// Requests and messages. Two traps of the protocol for plug-in authors:
+// - The host answers a request by writing message 22 and the accepted code on the message
+//   board, and nothing takes them away. A second request of the same code therefore sees the
+//   previous acceptance still there and returns at once, before the host has read it: clear
+//   the message board first (QELipc_ClearMessageBoard, while the host is free or serves this
+//   client), as the view-bookmark program does before each of its requests.
+// - There is one request board. A request posted without waiting (wait 0) can be overwritten
+//   by the next request before the host has read it; post with wait 1, or wait for its
+//   answer, before posting another.
 int QELipc_SendRequest(int code, int wait);
 int QELipc_IsRequestAccepted(int code);
 int QELipc_WaitForAcceptance(int code);

@@ -272,9 +272,10 @@ int QELipc_SetVoxelSize(float size) {
 
 int QELipc_QueryInt3(int* values) {
     if (!values) return -1;
-    Post posted = post_request(QELipc_REQUEST_TYPE_QUERY_INT3, 1);
-    if (posted == Post::Refused || posted == Post::WriteFailed) return -1;
-    if (QELipc_WaitForMessage(QELipc_MESSAGE_TYPE_REQUEST_ACCEPTED) != 0) {
+    // A request that could not be posted is never accepted: the same line, without waiting for it.
+    const Post posted = post_request(QELipc_REQUEST_TYPE_QUERY_INT3, 1);
+    if (posted == Post::Refused || posted == Post::WriteFailed ||
+        QELipc_WaitForMessage(QELipc_MESSAGE_TYPE_REQUEST_ACCEPTED) != 0) {
         print_missed_acceptance();
         return -1;
     }

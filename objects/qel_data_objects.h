@@ -184,6 +184,8 @@ QelPointPairList* QEL_NewPointPairList(int n);
 void QEL_DeletePointPairList(QelPointPairList* list);
 QelPointSet* QEL_NewPointSet(int capacity);
 void QEL_DeletePointSet(QelPointSet* set);
+// The colour arrays (capacity x 4 floats, contents undefined): 0, or -1 for NULL or no memory.
+// A set that already has one keeps it (0): a second array would only lose the first.
 int QEL_AllocPointSetColors(QelPointSet* set);
 QelValuedPointSet* QEL_NewValuedPointSet(int capacity);
 void QEL_DeleteValuedPointSet(QelValuedPointSet* set);

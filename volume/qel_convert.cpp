@@ -201,8 +201,10 @@ int QEL_InvertBinaryChannel(QelRawVolumeData* vol, int channel) {
 }
 
 int QEL_BinarizeChannel(QelRawVolumeData* vol, int channel) {
-    // The whole value decides: 256 in 16 bits or 0.5 in a float is set, not dropped to 0.
-    return rewrite_as_binary(vol, channel, [](auto v) { return v != 0; });
+    // The value as a conversion to bytes reads it (through single precision, truncated toward
+    // zero by the store rule), but whole rather than its low 8 bits: 256 in 16 bits is set,
+    // while a float 0.5, -0.7, NaN or infinity is not.
+    return rewrite_as_binary(vol, channel, [](auto v) { return qel::truncate_to_int64(static_cast<float>(v)) != 0; });
 }
 
 int QEL_CountZerosOfBinaryChannel(const QelRawVolumeData* vol, int channel) {

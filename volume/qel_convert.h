@@ -43,6 +43,8 @@ void QEL_ConvertRawVolumeUint8x4ToRgba(QelRawVolumeData* vol);
 int QEL_IsBinaryChannel(const QelRawVolumeData* vol, int channel);
 int QEL_ClearBinaryChannel(QelRawVolumeData* vol, int channel);
 int QEL_InvertBinaryChannel(QelRawVolumeData* vol, int channel);
+// Binarize: 1 where the value, truncated toward zero as it is stored into an integer unit
+// (NaN, infinities and values beyond 64 bits give 0), is not 0; the channel keeps its unit.
 int QEL_BinarizeChannel(QelRawVolumeData* vol, int channel);
 int QEL_CountZerosOfBinaryChannel(const QelRawVolumeData* vol, int channel);  // -1: not binary
 int QEL_CountOnesOfBinaryChannel(const QelRawVolumeData* vol, int channel);   // voxels + 1: not binary

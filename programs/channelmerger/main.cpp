@@ -1,5 +1,5 @@
 // channelmerger: packs the four 8-bit channels of the host's volume into one RGBA channel.
-#include "values/qel_plugin_frame.hpp"
+#include "ipc/qel_plugin_frame.hpp"
 #include "volume/qel_convert.h"
 
 int main(int argc, char** argv) {

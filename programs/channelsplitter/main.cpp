@@ -1,5 +1,5 @@
 // channelsplitter: unpacks the host's packed RGBA volume into four 8-bit channels.
-#include "values/qel_plugin_frame.hpp"
+#include "ipc/qel_plugin_frame.hpp"
 #include "volume/qel_convert.h"
 
 int main(int argc, char** argv) {

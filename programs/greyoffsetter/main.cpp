@@ -1,6 +1,6 @@
 // greyoffsetter: adds the shift given on the command line to every value of the host's
 // current channel; integer values wrap modulo their width.
-#include "values/qel_plugin_frame.hpp"
+#include "ipc/qel_plugin_frame.hpp"
 #include "values/qel_values.h"
 
 int main(int argc, char** argv) {

@@ -2,7 +2,7 @@
 // unsigned 8-bit values 0..255.
 #include <cstdio>
 
-#include "values/qel_plugin_frame.hpp"
+#include "ipc/qel_plugin_frame.hpp"
 #include "volume/qel_convert.h"
 
 int main(int argc, char** argv) {

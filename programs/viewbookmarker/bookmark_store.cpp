@@ -45,11 +45,33 @@ int read_line(FILE* file, char* field) {
     return 0;
 }
 
-// The count line: a decimal number after optional blanks, anything may follow it.
-bool parse_count(const char* line, long long* count) {
-    char* end = nullptr;
-    *count = std::strtoll(line, &end, 10);
-    return end != line;
+bool is_white(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+int skip_white(FILE* file) {
+    int c;
+    while ((c = std::getc(file)) != EOF && is_white(c)) {
+    }
+    return c;
+}
+
+// The count is read as "%d\n" reads it: white space (blank lines too), a signed decimal number,
+// then all white space after it, so the separator is the next text that is not white space. A
+// number beyond 64 bits stops at the largest one. false when there is no number.
+bool read_count(FILE* file, long long* count) {
+    int c = skip_white(file);
+    const bool negative = c == '-';
+    if (c == '-' || c == '+') c = std::getc(file);
+    if (c < '0' || c > '9') return false;
+    unsigned long long value = 0;
+    for (; c >= '0' && c <= '9'; c = std::getc(file)) {
+        const unsigned digit = static_cast<unsigned>(c - '0');
+        value = value > (ULLONG_MAX - digit) / 10 ? ULLONG_MAX : value * 10 + digit;
+    }
+    if (is_white(c)) c = skip_white(file);
+    if (c != EOF) std::ungetc(c, file);
+    const long long magnitude = value > LLONG_MAX ? LLONG_MAX : static_cast<long long>(value);
+    *count = negative ? -magnitude : magnitude;
+    return true;
 }
 
 void mid_cursor(const char* a, const char* b, char* out) {
@@ -161,7 +183,7 @@ int ReadBookmarkFile(const char* path) {
     FILE* file = path ? std::fopen(path, "r") : nullptr;
     char line[BOOKMARK_FIELD_SIZE];
     long long count = 0;
-    if (!file || read_line(file, line) != 0 || !parse_count(line, &count)) {
+    if (!file || !read_count(file, &count)) {
         if (file) std::fclose(file);
         std::fprintf(stderr, "Invalid file.\n");
         return -1;

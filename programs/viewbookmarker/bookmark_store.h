@@ -59,7 +59,8 @@ int WriteBookmarkFile(const char* path);
 // Replaces the store by a bookmark file: current 0, untitled counter = the file's count + 1, at
 // most 256 bookmarks. A longer line is cut to 1023 characters; fields missing from a short file
 // are "---"; LF and CR LF line ends. 0, or -1 with "Invalid file.\n" when the file cannot be
-// opened or its first line holds no count (the store is then unchanged).
+// opened or holds no count before its first text (the store is then unchanged). White space
+// around the count, blank lines included, is skipped: the separator is the next non-blank text.
 int ReadBookmarkFile(const char* path);
 
 // Fills slot k (1 <= k <= count - 2) from slots k-1 and k+1; -1 for any other k.

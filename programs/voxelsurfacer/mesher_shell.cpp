@@ -8,12 +8,11 @@
 #include "ipc/qel_ipc.h"
 #include "mesher_host.h"
 #include "objects/qel_mesh.h"
+#include "values/qel_value_text.hpp"
 
 int ParseMesherArguments(int argc, char** argv, int* serverId) {
     if (argc != 2 || !argv || !argv[1] || !serverId) return 0;
-    int id = 0;
-    ReadIntSetting(argv[1], &id);
-    *serverId = id;
+    *serverId = qel::parse_int32_low_bits(argv[1]);  // as every other program reads it
     return 1;
 }
 

@@ -15,7 +15,8 @@
 #define MESHER_START_GROUP_CAPACITY 16
 
 // 1 with the server ID of a command line that holds exactly one argument; 0 otherwise.
-// An argument that is no number gives 0; numbers beyond an int saturate.
+// The ID is read as every program reads it: an argument that is no number gives 0, and of a
+// larger number the low 32 bits are kept.
 int ParseMesherArguments(int argc, char** argv, int* serverId);
 
 // A record with the start values: no volume, group or host state yet, group ID -1.

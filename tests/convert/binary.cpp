@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
+#include <limits>
 #include <memory>
 #include <random>
 #include <vector>
@@ -178,20 +180,25 @@ TEST(BinaryChannel, BinarizeTestsTheWholeValue) {
     EXPECT_EQ(get(s.get(), 6), 1);
     EXPECT_EQ(QEL_CountOnesOfBinaryChannel(s.get(), 0), 2);
 
-    VolumePtr f = volume_of_unit(QEL_VOXEL_UNIT_FLOAT64);
-    ASSERT_TRUE(f);
-    auto* d = static_cast<double*>(f->data[0]);
-    d[0] = 0.5;
-    d[1] = -2.75;
-    d[2] = -0.0;
-    d[3] = 1e-300;
-    EXPECT_EQ(QEL_BinarizeChannel(f.get(), 0), 0);
-    EXPECT_EQ(f->unit[0], QEL_VOXEL_UNIT_FLOAT64);
-    EXPECT_EQ(d[0], 1.0);
-    EXPECT_EQ(d[1], 1.0);
-    EXPECT_EQ(d[2], 0.0);
-    EXPECT_EQ(d[3], 1.0);
-    EXPECT_EQ(d[4], 0.0);
+    // Floats are truncated toward zero first; what the store rule makes 0 stays 0.
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+    const struct {
+        double value, want;
+    } reals[] = {{0.5, 0}, {-0.7, 0}, {nan, 0}, {-0.0, 0}, {1e-300, 0}, {inf, 0}, {-inf, 0}, {1e19, 0},
+                 {-2.75, 1}, {1.0, 1}, {0.99999999999, 1} /* 1 in single precision */, {-9e18, 1}};
+    for (int unit : {QEL_VOXEL_UNIT_FLOAT32, QEL_VOXEL_UNIT_FLOAT64}) {
+        VolumePtr f = volume_of_unit(unit);
+        ASSERT_TRUE(f);
+        for (int i = 0; i < static_cast<int>(std::size(reals)); ++i) {
+            if (unit == QEL_VOXEL_UNIT_FLOAT32) static_cast<float*>(f->data[0])[i] = static_cast<float>(reals[i].value);
+            else static_cast<double*>(f->data[0])[i] = reals[i].value;
+        }
+        EXPECT_EQ(QEL_BinarizeChannel(f.get(), 0), 0);
+        EXPECT_EQ(f->unit[0], unit);
+        for (int i = 0; i < static_cast<int>(std::size(reals)); ++i)
+            EXPECT_EQ(get(f.get(), i), reals[i].want) << "unit " << unit << " value " << reals[i].value;
+        EXPECT_EQ(get(f.get(), static_cast<int>(std::size(reals))), 0.0);
+    }
 }
 
 TEST(BinaryChannel, BoxOfOnesMatchesBruteForce) {

@@ -21,6 +21,7 @@ using qeltest::Answer;
 using qeltest::DialogDriver;
 
 constexpr char kGuard = 0x5A;
+const char kFileSelection[] = "File Selection";
 
 class Dialogs : public ::testing::Test {
 protected:
@@ -308,6 +309,34 @@ TEST_F(FileDialogs, ANameLongerThanTheBufferCountsAsCancel) {
     EXPECT_STREQ(storage.data(), "before");
     for (size_t i = capacity; i < storage.size(); ++i) EXPECT_EQ(storage[i], kGuard);
     expect_gone("File Selection");
+}
+
+TEST_F(FileDialogs, AnAnswerWhileTheChooserIsStillBusyLeavesNoGtkWarning) {
+    // A folder that takes a while to list, and a hold on the chooser such as a lookup still
+    // running has: the answers come while the chooser is busy, and its work ends after them.
+    for (int i = 0; i < 2000; ++i) std::ofstream(path("f" + std::to_string(i)));
+    for (const char* button : {"_Cancel", "_OK", ""}) {
+        SCOPED_TRACE(*button ? button : "escape");
+        GtkWidget* held = nullptr;
+        auto hold = [&](GtkWindow* w) {
+            if (!held) held = GTK_WIDGET(g_object_ref(qeltest::find_of_type(GTK_WIDGET(w), GTK_TYPE_FILE_CHOOSER_WIDGET)));
+        };
+        Answer a = *button ? qeltest::press(kFileSelection, button, hold) : qeltest::escape(kFileSelection);
+        if (!*button) a.fill = hold;
+        char buffer[QELGTK_FILE_BUFFER_SIZE] = "";
+        qeltest::StderrCapture err;
+        {
+            DialogDriver driver({a});
+            QELgtk_SelectFile(main_, buffer, path("f1").c_str());
+            expect_all_answered(driver);
+        }
+        qeltest::settle(800);  // the chooser's loading timer (half a second) and listing run out
+        ASSERT_NE(held, nullptr);
+        g_object_unref(held);
+        qeltest::settle(20);
+        EXPECT_EQ(err.stop(), "");
+        expect_gone(kFileSelection);
+    }
 }
 
 // ---- colour selection ------------------------------------------------------------------------

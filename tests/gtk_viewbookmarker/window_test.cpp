@@ -1,5 +1,6 @@
 // The bookmark window: list, check buttons, editing commands, accelerators and the animation timer.
 #include "gtk_viewbookmarker/window_support.hpp"
+#include "support/menu_outline.hpp"
 
 namespace bmtest {
 namespace {
@@ -19,6 +20,48 @@ TEST_F(Window, BuildsTheWindowAndRecordsFromTheCheckedFields) {
     EXPECT_NE(qeltest::find_button(window_, "Record"), nullptr);
     EXPECT_EQ(buttons(), (std::vector<int>{1, 0, 0, 0, 0}));
     EXPECT_EQ(rows(), 0);
+    // The whole menu bar: order, separators, accelerators.
+    EXPECT_EQ(qeltest::menu_outline(bookmarkWindow.menuBar),
+              "File\n"
+              "  Open record  <Primary>o\n"
+              "  Save record as text  <Primary>s\n"
+              "  ---\n"
+              "  Save 3D image as PNM\n"
+              "    Current\n"
+              "    All\n"
+              "  ---\n"
+              "  Quit  <Primary>q\n"
+              "Edit\n"
+              "  Record\n"
+              "  Replace\n"
+              "  ---\n"
+              "  Delete\n"
+              "  Clear all\n"
+              "  ---\n"
+              "  Relabel  <Primary>l\n"
+              "  ---\n"
+              "  Interpolate\n"
+              "Display\n"
+              "  More info.  <Primary>i\n"
+              "  ---\n"
+              "  Move\n"
+              "    Next  n\n"
+              "    Previous  b\n"
+              "    ---\n"
+              "    First  f\n"
+              "    Last  l\n"
+              "  ---\n"
+              "  Animate\n"
+              "    Start  s\n"
+              "    Oscillate  o\n"
+              "    ---\n"
+              "    End  e\n"
+              "    ---\n"
+              "    Speed\n"
+              "      Up  F11\n"
+              "      Down  F12\n"
+              "_Help  (right)\n"
+              "  About\n");
 
     // The button records the cursor only, labels the bookmark, selects it and applies it.
     gtk_button_clicked(GTK_BUTTON(bookmarkWindow.recordButton));

@@ -369,10 +369,12 @@ TEST_F(StateTest, QueryInt3TakesTheAnswerFromTheAcceptance) {
     EXPECT_EQ(QELipc_ReadMessage(), QELipc_NO_VALUE);  // cleared after reading
     EXPECT_EQ(QELipc_QueryInt3(nullptr), -1);
 
-    // Not posted while another client is connected: -1 and no request.
+    // Not posted while another client is connected: -1, the missed acceptance and no request.
     host->set_connection(true, "Other");
     out[0] = 99;
+    qeltest::StderrCapture err;
     EXPECT_EQ(QELipc_QueryInt3(out), -1);
+    EXPECT_EQ(err.stop(), "Missed <QELipc_MESSAGE_TYPE_REQUEST_ACCEPTED>\n");
     EXPECT_EQ(out[0], 99);
     EXPECT_TRUE(host->log().empty());
 }

@@ -450,6 +450,120 @@ TEST(GroupBoard, OneTriangleMeshWithColours) {
     expect_same_member(back.get(), g.get(), 99);
 }
 
+// Every fixed-size kind, the pair list and both point sets (with and without colours), written
+// out from the layout tables: a mistake made the same way by packer and unpacker shows here.
+TEST(GroupBoard, BodiesOfEveryOtherKindMatchTheLayoutTables) {
+    const QelPoint3f a = P(1, 2, 3), b = P(-4, 5.5f, 6), c = P(7, -8, 9.25f), d = P(0.1f, 0.2f, 0.3f);
+    GroupPtr g(QEL_NewDataObjectGroup(11));
+    Bytes bodies;
+    auto point = [&](const QelPoint3f& p) { bodies.point(p.x, p.y, p.z); };
+
+    QelDataObject12* o12 = QEL_NewDataObject12(&a, &b, &c, &d, -1, 0x12345678, 0);
+    o12->tail8 = 1;
+    o12->tail142 = 2;
+    QEL_AddDataObjectToGroup(o12, 12, nullptr, g.get());
+    for (const QelPoint3f& p : {a, b, c, d}) point(p);
+    bodies.i32(-1).i32(0x12345678).i32(0).i32(1).i32(2);
+
+    QEL_AddDataObjectToGroup(QEL_NewDataObject17(&d, &c, &b, &a, 12, 13, 14), 17, nullptr, g.get());
+    for (const QelPoint3f& p : {d, c, b, a}) point(p);
+    bodies.i32(12).i32(13).i32(14).i32(8).i32(142);
+
+    QelCone* cone = QEL_NewCone(&b, &c, 1.25f, -2.5f);
+    cone->tail8 = 3;
+    const QelColor blue{0, 0, 1, 0.5f};
+    QEL_AddDataObjectToGroup(cone, 13, &blue, g.get());
+    point(b);
+    point(c);
+    bodies.f32(1.25f).f32(-2.5f).i32(3).i32(142);
+
+    QEL_AddDataObjectToGroup(QEL_NewDataObject14(&a, &b, 5, 6, 7, 8, &c, &d, &b, &a), 14, nullptr, g.get());
+    point(a);
+    point(b);
+    bodies.i32(5).i32(6).i32(7).i32(8);
+    for (const QelPoint3f& p : {c, d, b, a}) point(p);
+    bodies.i32(8).i32(142);
+
+    QelDataObject16* o16 = QEL_NewDataObject16(&c, &a, &d, &b);
+    o16->tail142 = -11;
+    QEL_AddDataObjectToGroup(o16, 16, nullptr, g.get());
+    for (const QelPoint3f& p : {c, a, d, b}) point(p);
+    bodies.i32(-11);
+
+    QEL_AddDataObjectToGroup(QEL_NewDataObject18(&d, &a, 17, -18), 18, nullptr, g.get());
+    point(d);
+    point(a);
+    bodies.i32(17).i32(-18).i32(8).i32(142);
+
+    QelPointPairList* pairs = QEL_NewPointPairList(3);
+    pairs->count = 2;
+    pairs->a[0] = QEL_NewPoint3f(a.x, a.y, a.z);
+    pairs->b[0] = QEL_NewPoint3f(b.x, b.y, b.z);
+    pairs->a[1] = QEL_NewPoint3f(c.x, c.y, c.z);
+    pairs->b[1] = QEL_NewPoint3f(d.x, d.y, d.z);
+    QEL_AddDataObjectToGroup(pairs, 31, nullptr, g.get());
+    bodies.i32(2);
+    for (const QelPoint3f& p : {a, c, b, d}) point(p);  // every a, then every b
+
+    // Point sets: a flag byte, so the count and everything behind it is unaligned.
+    QelPointSet* plain = QEL_NewPointSet(4);
+    plain->count = 2;
+    QEL_AddDataObjectToGroup(plain, 61, nullptr, g.get());
+    bodies.u8(0).i32(2);
+    for (int i = 0; i < 2; ++i)
+        for (int k = 0; k < 3; ++k) bodies.f32(plain->xyz[i][k] = float(10 * i + k) + 0.5f);
+
+    QelPointSet* coloured = QEL_NewPointSet(2);
+    ASSERT_EQ(QEL_AllocPointSetColors(coloured), 0);
+    coloured->count = 2;
+    QEL_AddDataObjectToGroup(coloured, 61, nullptr, g.get());
+    bodies.u8(1).i32(2);
+    for (int i = 0; i < 2; ++i)
+        for (int k = 0; k < 3; ++k) bodies.f32(coloured->xyz[i][k] = float(i - k));
+    for (int i = 0; i < 2; ++i)
+        for (int k = 0; k < 4; ++k) bodies.f32(coloured->rgba[i][k] = 0.125f * float(i + k));
+
+    QelValuedPointSet* valued = QEL_NewValuedPointSet(3);
+    ASSERT_EQ(QEL_AllocValuedPointSetColors(valued), 0);
+    valued->count = 2;
+    valued->tail8 = 22;
+    valued->tail142 = 23;
+    QEL_AddDataObjectToGroup(valued, 62, nullptr, g.get());
+    bodies.u8(1).i32(2);
+    for (int i = 0; i < 2; ++i)
+        for (int k = 0; k < 3; ++k) bodies.f32(valued->xyz[i][k] = float(i * 3 + k) - 0.25f);
+    for (int i = 0; i < 2; ++i) bodies.i32(valued->values[i] = -1000 * (i + 1));
+    for (int i = 0; i < 2; ++i)
+        for (int k = 0; k < 4; ++k) bodies.f32(valued->rgba[i][k] = float(k) * 0.5f);
+    bodies.i32(22).i32(23);
+
+    QelValuedPointSet* bare = QEL_NewValuedPointSet(1);
+    bare->count = 1;
+    QEL_AddDataObjectToGroup(bare, 62, nullptr, g.get());
+    bodies.u8(0).i32(1).point(9, 9, 9).i32(7).i32(8).i32(142);
+    bare->xyz[0][0] = bare->xyz[0][1] = bare->xyz[0][2] = 9.0f;
+    bare->values[0] = 7;
+
+    const size_t sizes[] = {68, 68, 40, 96, 52, 40, 4 + 48, 5 + 24, 5 + 24 + 32, 13 + 32 + 32, 13 + 16};
+    size_t total = 0;
+    for (size_t s : sizes) total += s;
+    ASSERT_EQ(bodies.size(), total);
+
+    Bytes want;
+    want.i32(g->count);
+    for (int kind : {12, 17, 13, 14, 16, 18, 31, 61, 61, 62, 62}) want.i32(kind);
+    for (int i = 0; i < g->count; ++i) want.i32(g->flags[i] = 100 + i);
+    for (int i = 0; i < g->count; ++i)
+        for (float v : i == 2 ? std::vector<float>{0, 0, 1, 0.5f} : std::vector<float>{1, 1, 1, 1}) want.f32(v);
+    want.append(bodies);
+    EXPECT_EQ(QELipc_SizeOfDataObjectGroup(g.get()), static_cast<int>(want.size()));
+    EXPECT_EQ(pack(g.get()), want.b);
+
+    GroupPtr back = unpack_exact(want.b);
+    ASSERT_TRUE(back);
+    expect_same_member(back.get(), g.get(), 99);
+}
+
 // ---------------------------------------------------------------- round trips
 
 TEST(GroupBoard, EveryKindRoundTripsByteForByte) {

@@ -52,8 +52,10 @@ const Form kForms[] = {
     {"z", QEL_ExpandRawVolumeDataZ, QEL_ShrinkRawVolumeDataZ, {false, false, true}},
 };
 
-const std::vector<int> kUnits = {0, 3, 4, 6, 7, 1};
-const std::vector<int> kAttributes = {0, 0, 2, 0, 0, 0};
+// The last channel has an invalid unit: elements of 0 bytes, carried through every operation.
+const std::vector<int> kUnits = {0, 3, 4, 6, 7, 1, 9};
+const std::vector<int> kAttributes = {0, 0, 2, 0, 0, 0, 0};
+const int kChannels = static_cast<int>(kUnits.size());
 
 // Checks every voxel of grown against original through source(axis, padded index).
 void expect_grown(const QelRawVolumeData* grown, const QelRawVolumeData* original,
@@ -84,8 +86,8 @@ TEST(Expand, EveryVoxelOfEachModeAndForm) {
             EXPECT_EQ(vol->size->nx, n[0] + (form.grows[0] ? 2 * w : 0));
             EXPECT_EQ(vol->size->ny, n[1] + (form.grows[1] ? 2 * w : 0));
             EXPECT_EQ(vol->size->nz, n[2] + (form.grows[2] ? 2 * w : 0));
-            ASSERT_EQ(vol->size->nChannels, 6);
-            for (int c = 0; c < 6; ++c) {
+            ASSERT_EQ(vol->size->nChannels, kChannels);
+            for (int c = 0; c < kChannels; ++c) {
                 EXPECT_EQ(vol->unit[c], kUnits[c]);
                 EXPECT_EQ(vol->attribute[c], kAttributes[c]);
             }
@@ -121,7 +123,7 @@ TEST(Expand, MirrorOfOneEqualsReplicateOfOne) {
     Volume b = random_volume(3, 4, 5, kUnits, kAttributes, 11);
     ASSERT_EQ(QEL_ExpandRawVolumeData(a.get(), 1, QEL_PAD_MIRROR), 0);
     ASSERT_EQ(QEL_ExpandRawVolumeData(b.get(), 1, QEL_PAD_REPLICATE), 0);
-    for (int c = 0; c < 6; ++c) EXPECT_EQ(padtest::channel_bytes(a.get(), c), padtest::channel_bytes(b.get(), c));
+    for (int c = 0; c < kChannels; ++c) EXPECT_EQ(padtest::channel_bytes(a.get(), c), padtest::channel_bytes(b.get(), c));
 }
 
 TEST(Expand, MirrorWiderThanAnExtentKeepsReflecting) {
@@ -146,6 +148,7 @@ TEST(Expand, GrowThenShrinkGivesTheVolumeBackInEveryUnit) {
     std::vector<Channel> channels;
     for (int unit = 0; unit < 8; ++unit) channels.push_back({unit, 0});
     channels.push_back({QEL_VOXEL_UNIT_UINT32, QEL_ATTRIBUTE_RGBA});
+    channels.push_back({-1, 0});  // invalid: no bytes, carried through
     for (const Channel& ch : channels) {
         for (const Form& form : kForms) {
             for (int mode : {QEL_PAD_ZERO, QEL_PAD_MIRROR, QEL_PAD_REPLICATE}) {
@@ -304,7 +307,7 @@ TEST(BorderSteps, SixStepsFillTheBorderOfAZeroGrowth) {
             ASSERT_EQ(QEL_MirrorBorderSlab(0, w, 0, box_at(&o, &s, &b, {0, ny, w}, {Nx, w, nz}), v), 0);
             ASSERT_EQ(QEL_MirrorBorderSlab(0, 0, -w, box_at(&o, &s, &b, {0, 0, w}, {Nx, Ny, w}), v), 0);
             ASSERT_EQ(QEL_MirrorBorderSlab(0, 0, w, box_at(&o, &s, &b, {0, 0, nz}, {Nx, Ny, w}), v), 0);
-            for (int c = 0; c < 6; ++c)
+            for (int c = 0; c < kChannels; ++c)
                 EXPECT_EQ(padtest::channel_bytes(got.get(), c), padtest::channel_bytes(want.get(), c)) << c;
         }
         Volume want = random_volume(nx, ny, nz, kUnits, kAttributes, 32);
@@ -318,7 +321,7 @@ TEST(BorderSteps, SixStepsFillTheBorderOfAZeroGrowth) {
         ASSERT_EQ(QEL_ReplicateBorderSlab(box_at(&o, &s, &b, {0, ny + w - 1, w}, {Nx, 1, nz}), v, w, 1), 0);
         ASSERT_EQ(QEL_ReplicateBorderSlab(box_at(&o, &s, &b, {0, 0, w}, {Nx, Ny, 1}), v, -w, 2), 0);
         ASSERT_EQ(QEL_ReplicateBorderSlab(box_at(&o, &s, &b, {0, 0, nz + w - 1}, {Nx, Ny, 1}), v, w, 2), 0);
-        for (int c = 0; c < 6; ++c)
+        for (int c = 0; c < kChannels; ++c)
             EXPECT_EQ(padtest::channel_bytes(got.get(), c), padtest::channel_bytes(want.get(), c)) << c;
     }
 }

@@ -281,12 +281,33 @@ TEST(RankFilterRules, RefusedArgumentsLeaveTheChannelUnchanged) {
     EXPECT_EQ(QEL_RankFilter_MT(vol.get(), 1, kernel.get(), 3, 2), -1);   // no such channel
     EXPECT_EQ(QEL_RankFilter(vol.get(), 0, kernel.get(), 7), -1);
     EXPECT_EQ(QEL_RankFilter(vol.get(), -1, kernel.get(), 3), -1);
-    // A kernel whose points reach past its margin would read outside the padded block.
-    kernel->margin = 0;
-    EXPECT_EQ(QEL_RankFilter_MT(vol.get(), 0, kernel.get(), 3, 2), -1);
-    EXPECT_EQ(QEL_MaximumFilter(vol.get(), 0, kernel.get()), -1);
     EXPECT_EQ(cap.stop(), "");
     EXPECT_EQ(std::memcmp(vol->data[0], v.data(), v.size()), 0);
+}
+
+TEST(RankFilterRules, KernelsReachingPastTheirMarginArePaddedByTheirReach) {
+    // A margin smaller than the points' reach (0, or a general kernel whose margin was never
+    // widened), on extents shorter than the reach so that the mirror reflects more than once.
+    KernelPtr sphere(QEL_NewSphericalKernel(2.0f));
+    sphere->margin = 0;
+    KernelPtr far(QEL_NewKernel(4));
+    for (const QelPoint3i& p : {QelPoint3i{0, 0, 0}, QelPoint3i{5, 0, 0}, QelPoint3i{0, -3, 1}, QelPoint3i{1, 1, -4}})
+        QEL_SetKernelWeight(far.get(), &p, 1.0f);
+    far->margin = 1;
+    const int nx = 7, ny = 2, nz = 3;
+    const std::vector<uint16_t> v = random_values<uint16_t>(static_cast<size_t>(nx) * ny * nz, 12, false);
+    for (QelKernel* kernel : {sphere.get(), far.get()}) {
+        const int n = kernel->points->count;
+        for (int rank : {0, n / 2, n - 1}) {
+            EXPECT_EQ(diff_at(run_driver(Driver::threaded, v, nx, ny, nz, 2, kernel, rank, 2),
+                              reference_filter(v.data(), nx, ny, nz, kernel, pick_for(Driver::threaded, rank, n), rank,
+                                               Border::mirror)),
+                      "") << "n " << n << " rank " << rank;
+            EXPECT_EQ(diff_at(run_driver(Driver::single, v, nx, ny, nz, 2, kernel, rank),
+                              reference_filter(v.data(), nx, ny, nz, kernel, Pick::sort, rank, Border::replicate)),
+                      "") << "n " << n << " rank " << rank;
+        }
+    }
 }
 
 TEST(RankFilterRules, OnlyTheChosenChannelChanges) {

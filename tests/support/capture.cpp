@@ -34,4 +34,14 @@ std::string StderrCapture::stop() {
     return text_;
 }
 
+std::string StderrCapture::so_far() const {
+    if (saved_ < 0) return text_;
+    std::string text;
+    char chunk[4096];
+    ssize_t n;
+    // pread leaves the file position, where stderr goes on writing, alone.
+    for (off_t at = 0; (n = pread(file_, chunk, sizeof chunk, at)) > 0; at += n) text.append(chunk, static_cast<size_t>(n));
+    return text;
+}
+
 }  // namespace qeltest

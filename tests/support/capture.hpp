@@ -13,6 +13,9 @@ public:
     StderrCapture(const StderrCapture&) = delete;
     StderrCapture& operator=(const StderrCapture&) = delete;
     std::string stop();  // restores stderr and returns everything written meanwhile
+    // What has been written so far, while the capture goes on; another thread may call it to
+    // wait for a line the code under test prints.
+    std::string so_far() const;
 
 private:
     int saved_ = -1;

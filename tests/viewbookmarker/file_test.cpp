@@ -130,7 +130,7 @@ TEST_F(BookmarkFile, CountLineWithoutANumberIsRefused) {
     put(0, kFirst);
     bookmarkState = {1, 0, 2, "before"};
     const std::vector<char> before = snapshot();
-    for (const std::string& content : {std::string(), std::string("\n1\n"), std::string("abc\n"),
+    for (const std::string& content : {std::string(), std::string(" \n\n"), std::string("abc\n"),
                                        std::string("---\n") + kSeparator + "\n"}) {
         qeltest::StderrCapture err;
         EXPECT_EQ(ReadBookmarkFile(file_with("bad.txt", content).c_str()), -1) << content;
@@ -159,16 +159,22 @@ TEST_F(BookmarkFile, CountIsClampedButSetsTheUntitledCounter) {
     EXPECT_EQ(bookmarkState.untitled, INT_MAX);
     EXPECT_EQ(get(0), (Texts{"---", "---", "---", "---", "---", "---"}));
 
-    // Blanks around the number and text after it are allowed.
-    const std::string loose = "  1 bookmark\r\n" + file_of({kFirst}).substr(2);
-    ASSERT_EQ(ReadBookmarkFile(file_with("loose.txt", loose).c_str()), 0);
-    EXPECT_EQ(bookmarkState.count, 1);
+    // The count is read as "%d\n": white space before it and after it, blank lines included, is
+    // skipped, so the separator is the next text; text right after the number is that separator.
+    const std::string body = file_of({kFirst}).substr(2);
+    for (const std::string& head : {std::string("\n\n  1 \r\n\r\n\n"), std::string("+1\t"), std::string("1")}) {
+        ASSERT_EQ(ReadBookmarkFile(file_with("loose.txt", head + body).c_str()), 0) << head;
+        EXPECT_EQ(bookmarkState.count, 1);
+        EXPECT_EQ(get(0), kFirst) << head;
+    }
+    ASSERT_EQ(ReadBookmarkFile(file_with("glued.txt", "1 sep\n" + body.substr(kSeparator.size() + 1)).c_str()), 0);
     EXPECT_EQ(get(0), kFirst);
 }
 
 TEST_F(BookmarkFile, SeparatorLinesMayHoldAnything) {
     std::string content = file_of({kFirst, kSecond, kFirst, kSecond});
-    const std::vector<std::string> separators{"", "   ", "= = =", std::string(5000, '#')};
+    // The first one is not blank: white space after the count is skipped up to the next text.
+    const std::vector<std::string> separators{"= = =", "", "   ", std::string(5000, '#')};
     size_t at = 0;
     for (const std::string& s : separators) {
         at = content.find(kSeparator, at);
