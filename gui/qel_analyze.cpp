@@ -9,6 +9,7 @@
 #include <optional>
 #include <sys/types.h>
 
+#include "gui/qel_file_bytes.hpp"
 #include "volume/qel_channel_list.hpp"
 #include "volume/qel_checked.hpp"
 #include "volume/qel_units.h"
@@ -213,6 +214,21 @@ QelRawVolumeData* QEL_NewRawVolumeDataOfAnalyzeHeader(const AnalyzeHeader* hdr) 
         attributes[c] = QEL_ATTRIBUTE_PLAIN;
     }
     return QEL_NewRawVolumeData(&size, units, attributes);
+}
+
+int64_t QEL_GetAnalyzeDataSize(const AnalyzeHeader* hdr) {
+    QelSize4i size;
+    if (QEL_GetSizeOfAnalyzeHeader(hdr, &size) != 0) return -1;
+    const int unit = QEL_GetVoxelUnitOfAnalyzeDatatype(hdr->dime.datatype);
+    if (unit < 0) return -1;
+    // At most 256 channels of 2^31 voxels of 4 bytes: no overflow.
+    return qel::checked_product({size.nx, size.ny, size.nz, size.nChannels, QEL_GetVoxelUnitSize(unit)}).value_or(-1);
+}
+
+int QEL_CheckAnalyzeDataFile(FILE* file, const AnalyzeHeader* hdr) {
+    const int64_t wanted = QEL_GetAnalyzeDataSize(hdr);
+    if (!file || wanted < 0) return -1;
+    return qel::missing_part_allowed(wanted, qel::file_bytes_from(file, QEL_GetAnalyzeDataOffset(hdr))) ? 0 : -1;
 }
 
 int64_t QEL_GetAnalyzeDataOffset(const AnalyzeHeader* hdr) {

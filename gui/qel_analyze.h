@@ -108,6 +108,14 @@ int QEL_GetSizeOfAnalyzeHeader(const AnalyzeHeader* hdr, QelSize4i* size);
 // A zero-filled volume of the header's size, every channel of the datatype's unit with
 // attribute 0. NULL when the datatype or size is refused (above) or memory is short.
 QelRawVolumeData* QEL_NewRawVolumeDataOfAnalyzeHeader(const AnalyzeHeader* hdr);
+// Bytes of voxel data the header announces, all channels together; -1 when its datatype or
+// size is refused (above).
+int64_t QEL_GetAnalyzeDataSize(const AnalyzeHeader* hdr);
+// Whether the data file may be read for the header, before anything is allocated for it: 0
+// when it holds the voxels from the data offset on or lacks at most 64 MiB of them (they read
+// as 0); -1 when it lacks more (a stream whose length cannot be known holds nothing), or the
+// header is refused.
+int QEL_CheckAnalyzeDataFile(FILE* file, const AnalyzeHeader* hdr);
 // Byte offset of the voxels in the data file: vox_offset when it is a whole number >= 0
 // (INT64_MAX when it lies beyond 64 bits), else 0.
 int64_t QEL_GetAnalyzeDataOffset(const AnalyzeHeader* hdr);
