@@ -253,8 +253,10 @@ int QEL_WriteAnalyzeData(FILE* file, const QelRawVolumeData* vol) {
 int QEL_ReadAnalyzeData(FILE* file, const AnalyzeHeader* hdr, QelRawVolumeData* vol) {
     if (!file || !hdr || !is_volume(vol)) return -1;
     const int64_t offset = QEL_GetAnalyzeDataOffset(hdr);
-    // An offset that cannot even be sought lies past the end of the file.
-    bool at_end = offset > static_cast<int64_t>(std::numeric_limits<off_t>::max()) ||
+    // An offset at or past the end of a file is not sought at all (some file systems fail a
+    // read there instead of reporting its end); one that cannot be sought lies past it too.
+    bool at_end = qel::file_bytes_from(file, offset) == 0 ||
+                  offset > static_cast<int64_t>(std::numeric_limits<off_t>::max()) ||
                   fseeko(file, static_cast<off_t>(offset), SEEK_SET) != 0;
     bool failed = false;
     for (int c = 0; c < vol->size->nChannels; ++c) {

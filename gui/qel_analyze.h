@@ -124,8 +124,9 @@ int64_t QEL_GetAnalyzeDataOffset(const AnalyzeHeader* hdr);
 // 0, or -1 when any byte could not be written.
 int QEL_WriteAnalyzeData(FILE* file, const QelRawVolumeData* vol);
 // Fills every channel in order from the data file, starting at the header's data offset.
-// A file that ends early (or an offset past its end) leaves the missing voxels 0. 0, or -1
-// for NULL arguments or a read error (the voxels not read are 0 then too).
+// A file that ends early (or an offset past its end) leaves the missing voxels 0; a stream
+// whose length cannot be known (a pipe) counts as empty. 0, or -1 for NULL arguments or a
+// read error (the voxels not read are 0 then too).
 int QEL_ReadAnalyzeData(FILE* file, const AnalyzeHeader* hdr, QelRawVolumeData* vol);
 
 // Replaces the last three characters of name with suffix ("hdr" or "img"), each letter in
