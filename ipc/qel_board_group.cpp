@@ -309,8 +309,8 @@ void pack_group(const QelDataObjectGroup* g, Byte* p) {
 // ---------------------------------------------------------------- body heads on a board
 // The unpacker may be working on the shared mapping itself, which the host can rewrite at
 // any moment. So the words that size a body (its counts and colour flag) are read from the
-// board once, into a BodyHead; the extent is checked on those values and the record is
-// built from the same values, never from a second look at the board.
+// board once (qel_board_bytes.hpp), into a BodyHead; the extent is checked on those values
+// and the record is built from the same values, never from a second look at the board.
 
 int64_t fits(int64_t need, int64_t avail) { return need >= 0 && need <= avail ? need : kInvalid; }
 
@@ -344,19 +344,19 @@ BodyHead read_head(int kind, const Byte* p, int64_t avail) {
             break;
         case QEL_DATA_OBJECT_TYPE_POINT_SET:
             if (avail < 5) break;
-            h.colours = p[0] == 1;
+            h.colours = qel::read_u8(p) == 1;
             h.n = read_i32(p + 1);
             h.span = fits(point_set_bytes(h.n, h.colours), avail);
             break;
         case QEL_DATA_OBJECT_TYPE_VALUED_POINT_SET:
             if (avail < 5) break;
-            h.colours = p[0] == 1;
+            h.colours = qel::read_u8(p) == 1;
             h.n = read_i32(p + 1);
             h.span = fits(valued_set_bytes(h.n, h.colours), avail);
             break;
         case QEL_DATA_OBJECT_TYPE_TRIANGULAR_MESH:
             if (avail < 9) break;
-            h.colours = p[0] == 1;
+            h.colours = qel::read_u8(p) == 1;
             h.n = read_i32(p + 1);
             h.nV = read_i32(p + 5);
             h.span = fits(mesh_bytes(h.n, h.nV, h.colours), avail);
