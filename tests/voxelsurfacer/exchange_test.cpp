@@ -4,6 +4,8 @@
 
 #include <climits>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <thread>
 
@@ -155,9 +157,18 @@ TEST_F(Exchange, ASlowHostGetsOneWarningPerRepeatedWait) {
     faults.held = {230};
     host_->set_faults(faults);
     host_->clear_log();
-    // The host fills its board only after the program has waited several times.
+    // The host fills its board only after the program has given up a wait and said so, however
+    // long a poll takes on a loaded machine (fd 2 is the capture file by then).
     std::thread late([&] {
-        if (host_->wait_for_requests(3, 10000)) std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        if (host_->wait_for_requests(3, 10000)) {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (std::chrono::steady_clock::now() < deadline) {
+                std::ifstream said("/proc/self/fd/2");
+                const std::string text((std::istreambuf_iterator<char>(said)), std::istreambuf_iterator<char>());
+                if (text.find("Server busy") != std::string::npos) break;
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        }
         host_->answer_held();
     });
     qeltest::StderrCapture err;
