@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "analyze_cost.hpp"
 #include "fuzz_support.hpp"
 #include "gui/qel_analyze.h"
 
@@ -34,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::check(std::memcmp(again, data, sizeof again) == 0, "a header packs to the bytes it was read from");
 
     file = std::fopen(imgFile.path(), "rb");
-    if (QEL_CheckAnalyzeDataFile(file, &hdr) == 0) {
+    if (QEL_CheckAnalyzeDataFile(file, &hdr) == 0 && fuzz::volume_within_budget(hdr)) {
         // Up to 64 MiB may be filled in; the write-back check stays with smaller volumes.
         const bool compare = QEL_GetAnalyzeDataSize(&hdr) <= kCompareBytes;
         QelRawVolumeData* vol = QEL_NewRawVolumeDataOfAnalyzeHeader(&hdr);
