@@ -277,7 +277,8 @@ int make_workers(Workers& w, SlabKind kind, int mode, QelRawVolumeData* vol, int
         k.zEnd = t < threads - 1 ? (t + 1) * per : nz;
     }
     // One block for all windows and halos: repeated calls get it back from the heap instead
-    // of mapping fresh pages each time.
+    // of mapping fresh pages each time. Its size follows the kernel's margin, that is a radius
+    // from a command line, so it is held to the memory bound.
     int64_t total = 0;
     for (int t = 0; t < threads; ++t) {
         const int64_t bytes = w.list[t].layout();
@@ -285,6 +286,7 @@ int make_workers(Workers& w, SlabKind kind, int mode, QelRawVolumeData* vol, int
         if (!sum) return -1;
         total = *sum;
     }
+    if (!qel::fits_memory(total)) return -1;
     w.block = static_cast<char*>(aligned_alloc(64, static_cast<size_t>(total > 0 ? total : 64)));
     if (!w.block) return -1;
     int64_t at = 0;

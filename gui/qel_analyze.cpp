@@ -9,6 +9,7 @@
 #include <optional>
 #include <sys/types.h>
 
+#include "gui/qel_file_bytes.hpp"
 #include "volume/qel_channel_list.hpp"
 #include "volume/qel_checked.hpp"
 #include "volume/qel_units.h"
@@ -215,6 +216,21 @@ QelRawVolumeData* QEL_NewRawVolumeDataOfAnalyzeHeader(const AnalyzeHeader* hdr) 
     return QEL_NewRawVolumeData(&size, units, attributes);
 }
 
+int64_t QEL_GetAnalyzeDataSize(const AnalyzeHeader* hdr) {
+    QelSize4i size;
+    if (QEL_GetSizeOfAnalyzeHeader(hdr, &size) != 0) return -1;
+    const int unit = QEL_GetVoxelUnitOfAnalyzeDatatype(hdr->dime.datatype);
+    if (unit < 0) return -1;
+    // At most 256 channels of 2^31 voxels of 4 bytes: no overflow.
+    return qel::checked_product({size.nx, size.ny, size.nz, size.nChannels, QEL_GetVoxelUnitSize(unit)}).value_or(-1);
+}
+
+int QEL_CheckAnalyzeDataFile(FILE* file, const AnalyzeHeader* hdr) {
+    const int64_t wanted = QEL_GetAnalyzeDataSize(hdr);
+    if (!file || wanted < 0) return -1;
+    return qel::missing_part_allowed(wanted, qel::file_bytes_from(file, QEL_GetAnalyzeDataOffset(hdr))) ? 0 : -1;
+}
+
 int64_t QEL_GetAnalyzeDataOffset(const AnalyzeHeader* hdr) {
     if (!hdr) return 0;
     const double v = hdr->dime.vox_offset;
@@ -237,8 +253,10 @@ int QEL_WriteAnalyzeData(FILE* file, const QelRawVolumeData* vol) {
 int QEL_ReadAnalyzeData(FILE* file, const AnalyzeHeader* hdr, QelRawVolumeData* vol) {
     if (!file || !hdr || !is_volume(vol)) return -1;
     const int64_t offset = QEL_GetAnalyzeDataOffset(hdr);
-    // An offset that cannot even be sought lies past the end of the file.
-    bool at_end = offset > static_cast<int64_t>(std::numeric_limits<off_t>::max()) ||
+    // An offset at or past the end of a file is not sought at all (some file systems fail a
+    // read there instead of reporting its end); one that cannot be sought lies past it too.
+    bool at_end = qel::file_bytes_from(file, offset) == 0 ||
+                  offset > static_cast<int64_t>(std::numeric_limits<off_t>::max()) ||
                   fseeko(file, static_cast<off_t>(offset), SEEK_SET) != 0;
     bool failed = false;
     for (int c = 0; c < vol->size->nChannels; ++c) {

@@ -108,6 +108,14 @@ int QEL_GetSizeOfAnalyzeHeader(const AnalyzeHeader* hdr, QelSize4i* size);
 // A zero-filled volume of the header's size, every channel of the datatype's unit with
 // attribute 0. NULL when the datatype or size is refused (above) or memory is short.
 QelRawVolumeData* QEL_NewRawVolumeDataOfAnalyzeHeader(const AnalyzeHeader* hdr);
+// Bytes of voxel data the header announces, all channels together; -1 when its datatype or
+// size is refused (above).
+int64_t QEL_GetAnalyzeDataSize(const AnalyzeHeader* hdr);
+// Whether the data file may be read for the header, before anything is allocated for it: 0
+// when it holds the voxels from the data offset on or lacks at most 64 MiB of them (they read
+// as 0); -1 when it lacks more (a stream whose length cannot be known holds nothing), or the
+// header is refused.
+int QEL_CheckAnalyzeDataFile(FILE* file, const AnalyzeHeader* hdr);
 // Byte offset of the voxels in the data file: vox_offset when it is a whole number >= 0
 // (INT64_MAX when it lies beyond 64 bits), else 0.
 int64_t QEL_GetAnalyzeDataOffset(const AnalyzeHeader* hdr);
@@ -116,8 +124,9 @@ int64_t QEL_GetAnalyzeDataOffset(const AnalyzeHeader* hdr);
 // 0, or -1 when any byte could not be written.
 int QEL_WriteAnalyzeData(FILE* file, const QelRawVolumeData* vol);
 // Fills every channel in order from the data file, starting at the header's data offset.
-// A file that ends early (or an offset past its end) leaves the missing voxels 0. 0, or -1
-// for NULL arguments or a read error (the voxels not read are 0 then too).
+// A file that ends early (or an offset past its end) leaves the missing voxels 0; a stream
+// whose length cannot be known (a pipe) counts as empty. 0, or -1 for NULL arguments or a
+// read error (the voxels not read are 0 then too).
 int QEL_ReadAnalyzeData(FILE* file, const AnalyzeHeader* hdr, QelRawVolumeData* vol);
 
 // Replaces the last three characters of name with suffix ("hdr" or "img"), each letter in

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 
+#include "gui/qel_file_bytes.hpp"
 #include "volume/qel_checked.hpp"
 #include "volume/qel_record_ops.hpp"
 #include "volume/qel_rgba.hpp"
@@ -88,7 +88,9 @@ int write_channel(const char* path, const QelRawImageData* image, int channel, i
     return static_cast<int>(written);
 }
 
-// The first white-space-delimited token: kGrey for "P5", kColour for "P6", 0 otherwise.
+// The first white-space-delimited token: kGrey for exactly "P5", kColour for exactly "P6", 0
+// otherwise. The token is compared as bytes, so a NUL inside it (say "P5\0junk") does not cut
+// it short.
 int read_magic(FILE* f) {
     int c;
     do c = std::getc(f);
@@ -100,9 +102,9 @@ int read_magic(FILE* f) {
         c = std::getc(f);
     }
     if (c != EOF) std::ungetc(c, f);
-    token[n] = '\0';
-    if (std::strcmp(token, "P5") == 0) return kGrey;
-    if (std::strcmp(token, "P6") == 0) return kColour;
+    if (n != 2 || !is_space(c) || token[0] != 'P') return 0;
+    if (token[1] == '5') return kGrey;
+    if (token[1] == '6') return kColour;
     return 0;
 }
 
@@ -141,6 +143,10 @@ QelRawImageData* read_header(FILE* f, int kind) {
     // Exactly one white-space byte ends the header; the raster may start with white-space bytes.
     const int c = std::getc(f);
     if (c != EOF && !is_space(c)) return nullptr;
+    // What the file lacks is filled in, but only up to a bound: a tiny file must not make the
+    // reader allocate and fill gigabytes.
+    const int64_t raster = width * height * (kind == kGrey ? 1 : 3);
+    if (!qel::missing_part_allowed(raster, qel::file_bytes_from(f, ftello(f)))) return nullptr;
     const QelSize2i size{static_cast<int>(width), static_cast<int>(height)};
     return kind == kGrey ? QEL_NewSingleChannelRawImageData(&size, QEL_VOXEL_UNIT_UINT8, QEL_ATTRIBUTE_PLAIN)
                          : QEL_NewSingleChannelRawImageData(&size, QEL_VOXEL_UNIT_UINT32, QEL_ATTRIBUTE_RGBA);

@@ -306,39 +306,69 @@ void pack_group(const QelDataObjectGroup* g, Byte* p) {
     }
 }
 
-// ---------------------------------------------------------------- body spans on a board
-// The extent of a body is read from the board's own header words, never from what the
-// unpacker managed to rebuild. kInvalid: negative counts or more bytes than are left.
+// ---------------------------------------------------------------- body heads on a board
+// The unpacker may be working on the shared mapping itself, which the host can rewrite at
+// any moment. So the words that size a body (its counts and colour flag) are read from the
+// board once (qel_board_bytes.hpp), into a BodyHead; the extent is checked on those values
+// and the record is built from the same values, never from a second look at the board.
 
 int64_t fits(int64_t need, int64_t avail) { return need >= 0 && need <= avail ? need : kInvalid; }
 
-int64_t body_span(int kind, const Byte* p, int64_t avail) {
+struct BodyHead {
+    int64_t span = kInvalid;  // bytes the body takes, or kInvalid: negative counts or too few bytes
+    bool colours = false;     // kinds 61, 62, 71: the has-colours byte is 1
+    int n = 0;                // kinds 21, 31, 61, 62: the count; kind 71: the triangle count
+    int nV = 0;               // kind 71: the vertex count
+};
+
+BodyHead read_head(int kind, const Byte* p, int64_t avail) {
+    BodyHead h;
     switch (kind) {
-        case QEL_DATA_OBJECT_TYPE_SPHERE: return fits(kSphereBytes, avail);
+        case QEL_DATA_OBJECT_TYPE_SPHERE: h.span = fits(kSphereBytes, avail); break;
         case QEL_DATA_OBJECT_TYPE_12:
-        case QEL_DATA_OBJECT_TYPE_17: return fits(k12Bytes, avail);
-        case QEL_DATA_OBJECT_TYPE_CONE: return fits(kConeBytes, avail);
-        case QEL_DATA_OBJECT_TYPE_14: return fits(k14Bytes, avail);
-        case QEL_DATA_OBJECT_TYPE_15: return fits(k15Bytes, avail);
-        case QEL_DATA_OBJECT_TYPE_16: return fits(k16Bytes, avail);
-        case QEL_DATA_OBJECT_TYPE_18: return fits(k18Bytes, avail);
+        case QEL_DATA_OBJECT_TYPE_17: h.span = fits(k12Bytes, avail); break;
+        case QEL_DATA_OBJECT_TYPE_CONE: h.span = fits(kConeBytes, avail); break;
+        case QEL_DATA_OBJECT_TYPE_14: h.span = fits(k14Bytes, avail); break;
+        case QEL_DATA_OBJECT_TYPE_15: h.span = fits(k15Bytes, avail); break;
+        case QEL_DATA_OBJECT_TYPE_16: h.span = fits(k16Bytes, avail); break;
+        case QEL_DATA_OBJECT_TYPE_18: h.span = fits(k18Bytes, avail); break;
         case QEL_DATA_OBJECT_TYPE_POINT_LIST:
-            return avail < 4 ? kInvalid : fits(point_list_bytes(read_i32(p)), avail);
+            if (avail < 4) break;
+            h.n = read_i32(p);
+            h.span = fits(point_list_bytes(h.n), avail);
+            break;
         case QEL_DATA_OBJECT_TYPE_POINT_PAIR_LIST:
-            return avail < 4 ? kInvalid : fits(pair_list_bytes(read_i32(p)), avail);
+            if (avail < 4) break;
+            h.n = read_i32(p);
+            h.span = fits(pair_list_bytes(h.n), avail);
+            break;
         case QEL_DATA_OBJECT_TYPE_POINT_SET:
-            return avail < 5 ? kInvalid : fits(point_set_bytes(read_i32(p + 1), p[0] == 1), avail);
+            if (avail < 5) break;
+            h.colours = qel::read_u8(p) == 1;
+            h.n = read_i32(p + 1);
+            h.span = fits(point_set_bytes(h.n, h.colours), avail);
+            break;
         case QEL_DATA_OBJECT_TYPE_VALUED_POINT_SET:
-            return avail < 5 ? kInvalid : fits(valued_set_bytes(read_i32(p + 1), p[0] == 1), avail);
+            if (avail < 5) break;
+            h.colours = qel::read_u8(p) == 1;
+            h.n = read_i32(p + 1);
+            h.span = fits(valued_set_bytes(h.n, h.colours), avail);
+            break;
         case QEL_DATA_OBJECT_TYPE_TRIANGULAR_MESH:
-            return avail < 9 ? kInvalid
-                             : fits(mesh_bytes(read_i32(p + 1), read_i32(p + 5), p[0] == 1), avail);
-        default: return 0;  // 22, 25 and foreign kinds carry no body
+            if (avail < 9) break;
+            h.colours = qel::read_u8(p) == 1;
+            h.n = read_i32(p + 1);
+            h.nV = read_i32(p + 5);
+            h.span = fits(mesh_bytes(h.n, h.nV, h.colours), avail);
+            break;
+        default: h.span = 0;  // 22, 25 and foreign kinds carry no body
     }
+    return h;
 }
 
 // ---------------------------------------------------------------- unpackers
-// Each builds from a body whose span body_span has checked against the board.
+// Each builds from a body whose head read_head has read and checked against the board; the
+// variable-size kinds take their counts and flag from that head.
 
 QelSphere* unpack_sphere(const Byte* p) {
     QelPoint3f c = read_point(p);
@@ -402,8 +432,8 @@ QelDataObject18* unpack_18(const Byte* p) {
 
 // Keeps the points made before memory ran out (n says how many); NULL only when the
 // record, its point array or its extent cannot be made.
-QelPointList* unpack_point_list(const Byte* p) {
-    const int n = read_i32(p);
+QelPointList* unpack_point_list(const Byte* p, const BodyHead& h) {
+    const int n = h.n;
     auto* l = static_cast<QelPointList*>(std::calloc(1, sizeof(QelPointList)));
     if (!l) return nullptr;
     l->points = qel::alloc_array<QelPoint3f*>(n, true);
@@ -424,8 +454,8 @@ QelPointList* unpack_point_list(const Byte* p) {
     return l;
 }
 
-QelPointPairList* unpack_pair_list(const Byte* p) {
-    const int n = read_i32(p);
+QelPointPairList* unpack_pair_list(const Byte* p, const BodyHead& h) {
+    const int n = h.n;
     QelPointPairList* l = QEL_NewPointPairList(n);
     if (!l) return nullptr;
     const Byte* pa = p + 4;
@@ -445,9 +475,9 @@ QelPointPairList* unpack_pair_list(const Byte* p) {
     return l;
 }
 
-QelPointSet* unpack_point_set(const Byte* p) {
-    const bool colours = p[0] == 1;
-    const int n = read_i32(p + 1);
+QelPointSet* unpack_point_set(const Byte* p, const BodyHead& h) {
+    const bool colours = h.colours;
+    const int n = h.n;
     QelPointSet* s = QEL_NewPointSet(n);
     if (!s) return nullptr;
     s->count = n;
@@ -461,9 +491,9 @@ QelPointSet* unpack_point_set(const Byte* p) {
     return s;
 }
 
-QelValuedPointSet* unpack_valued_set(const Byte* p) {
-    const bool colours = p[0] == 1;
-    const int n = read_i32(p + 1);
+QelValuedPointSet* unpack_valued_set(const Byte* p, const BodyHead& h) {
+    const bool colours = h.colours;
+    const int n = h.n;
     QelValuedPointSet* s = QEL_NewValuedPointSet(n);
     if (!s) return nullptr;
     s->count = n;
@@ -486,10 +516,10 @@ QelValuedPointSet* unpack_valued_set(const Byte* p) {
     return s;
 }
 
-QelTriangularMesh* unpack_mesh(const Byte* p) {
-    const bool colours = p[0] == 1;
-    const int nT = read_i32(p + 1);
-    const int nV = read_i32(p + 5);
+QelTriangularMesh* unpack_mesh(const Byte* p, const BodyHead& h) {
+    const bool colours = h.colours;
+    const int nT = h.n;
+    const int nV = h.nV;
     QelTriangularMesh* m = QEL_NewTriangularMesh(nT, nV);
     if (!m) {
         fprintf(stderr, "triangularMesh: NULL\n");
@@ -515,7 +545,7 @@ QelTriangularMesh* unpack_mesh(const Byte* p) {
     return m;
 }
 
-void* unpack_body(int kind, const Byte* p) {
+void* unpack_body(int kind, const Byte* p, const BodyHead& h) {
     switch (kind) {
         case QEL_DATA_OBJECT_TYPE_SPHERE: return unpack_sphere(p);
         case QEL_DATA_OBJECT_TYPE_12:
@@ -524,11 +554,11 @@ void* unpack_body(int kind, const Byte* p) {
         case QEL_DATA_OBJECT_TYPE_14: return unpack_14(p);
         case QEL_DATA_OBJECT_TYPE_16: return unpack_16(p);
         case QEL_DATA_OBJECT_TYPE_18: return unpack_18(p);
-        case QEL_DATA_OBJECT_TYPE_POINT_LIST: return unpack_point_list(p);
-        case QEL_DATA_OBJECT_TYPE_POINT_PAIR_LIST: return unpack_pair_list(p);
-        case QEL_DATA_OBJECT_TYPE_POINT_SET: return unpack_point_set(p);
-        case QEL_DATA_OBJECT_TYPE_VALUED_POINT_SET: return unpack_valued_set(p);
-        case QEL_DATA_OBJECT_TYPE_TRIANGULAR_MESH: return unpack_mesh(p);
+        case QEL_DATA_OBJECT_TYPE_POINT_LIST: return unpack_point_list(p, h);
+        case QEL_DATA_OBJECT_TYPE_POINT_PAIR_LIST: return unpack_pair_list(p, h);
+        case QEL_DATA_OBJECT_TYPE_POINT_SET: return unpack_point_set(p, h);
+        case QEL_DATA_OBJECT_TYPE_VALUED_POINT_SET: return unpack_valued_set(p, h);
+        case QEL_DATA_OBJECT_TYPE_TRIANGULAR_MESH: return unpack_mesh(p, h);
         default: return nullptr;  // 15, 22, 25 and foreign kinds never come back
     }
 }
@@ -561,8 +591,9 @@ QelDataObjectGroup* unpack_group(const Byte* p, int64_t avail, int depth, int64_
             if (depth >= kMaxGroupDepth) return g;
             g->objects[i] = unpack_group(p + pos, avail - pos, depth + 1, &s);
         } else {
-            s = body_span(kind, p + pos, avail - pos);
-            if (s >= 0) g->objects[i] = unpack_body(kind, p + pos);
+            const BodyHead h = read_head(kind, p + pos, avail - pos);
+            s = h.span;
+            if (s >= 0) g->objects[i] = unpack_body(kind, p + pos, h);
         }
         if (s < 0) return g;
         pos += s;
@@ -584,8 +615,9 @@ template <class T>
 T* unpack_checked(int kind, const void* board, size_t boardSize) {
     if (!board) return nullptr;
     const Byte* p = static_cast<const Byte*>(board);
-    if (body_span(kind, p, board_bytes(boardSize)) < 0) return nullptr;
-    return static_cast<T*>(unpack_body(kind, p));
+    const BodyHead h = read_head(kind, p, board_bytes(boardSize));
+    if (h.span < 0) return nullptr;
+    return static_cast<T*>(unpack_body(kind, p, h));
 }
 
 template <class T>

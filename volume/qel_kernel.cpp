@@ -41,17 +41,24 @@ bool shell_grid_fits(int64_t h) {
 // the centre, the only point of key 0. A counting sort over the keys, stable by construction.
 template <class Extent, class Key, class Distance>
 QelKernel* new_shell_kernel(int h, int64_t maxKey, Extent extent, Key key, Distance distance) {
-    std::unique_ptr<int64_t[], FreeDeleter> start(alloc_zeroed<int64_t>(maxKey + 1));
-    if (!start) return nullptr;
+    // The point count comes row by row, so that a kernel too large for memory is refused
+    // before any table is built or any point visited.
     int64_t n = 0;
     for (int z = -h; z <= h; ++z)
         for (int y = -h; y <= h; ++y) {
             const int xm = extent(y, z);
-            for (int x = -xm; x <= xm; ++x) ++start[key(x, y, z)];
             if (xm >= 0) n += 2 * int64_t{xm} + 1;
         }
-    QelKernel* kernel = QEL_NewKernel(static_cast<int>(n));  // n <= (2h + 1)^3 fits an int
+    std::unique_ptr<QelKernel, decltype(&QEL_DeleteKernel)> kernel(QEL_NewKernel(static_cast<int>(n)),
+                                                                   &QEL_DeleteKernel);  // n <= (2h + 1)^3 fits an int
     if (!kernel) return nullptr;
+    std::unique_ptr<int64_t[], FreeDeleter> start(alloc_zeroed<int64_t>(maxKey + 1));
+    if (!start) return nullptr;
+    for (int z = -h; z <= h; ++z)
+        for (int y = -h; y <= h; ++y) {
+            const int xm = extent(y, z);
+            for (int x = -xm; x <= xm; ++x) ++start[key(x, y, z)];
+        }
     int64_t first = 0;
     for (int64_t k = 0; k <= maxKey; ++k) {
         const int64_t c = start[k];
@@ -72,13 +79,18 @@ QelKernel* new_shell_kernel(int h, int64_t maxKey, Extent extent, Key key, Dista
             }
         }
     pts->count = static_cast<int>(n);
-    return kernel;
+    return kernel.release();
 }
+
+// Bytes of one kernel point: x, y, z and offset of the voxel list, distance and weight.
+constexpr int64_t kPointBytes = 4 * sizeof(int) + 2 * sizeof(float);
 
 }  // namespace
 
 QelVoxelList* QEL_NewVoxelList(int capacity) {
-    if (capacity < 0) return nullptr;
+    // Capacities come from radii and channels that a command line or a host chose: tables
+    // beyond the memory bound count as memory that could not be had.
+    if (capacity < 0 || !qel::fits_memory(int64_t{capacity} * 4 * int64_t{sizeof(int)})) return nullptr;
     auto* list = static_cast<QelVoxelList*>(calloc(1, sizeof(QelVoxelList)));
     if (!list) return nullptr;
     list->capacity = capacity;
@@ -168,7 +180,7 @@ QelVoxelList* QEL_NewVoxelListOfBinaryChannel(const QelRawVolumeData* vol, int c
 }
 
 QelKernel* QEL_NewKernel(int capacity) {
-    if (capacity <= 0) return nullptr;
+    if (capacity <= 0 || !qel::fits_memory(int64_t{capacity} * kPointBytes)) return nullptr;
     auto* kernel = static_cast<QelKernel*>(calloc(1, sizeof(QelKernel)));
     if (!kernel) return nullptr;
     kernel->kind = QEL_KERNEL_GENERAL;

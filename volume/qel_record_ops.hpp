@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <utility>
 
 #include "volume/qel_channel_list.hpp"
@@ -35,6 +36,8 @@ struct RecordTraits<QelRawVolumeData> {
         QEL_DeleteTypedArray3D(t, r.size->nx, r.size->ny, r.size->nz, unit);
     }
     static void* base(Table t) { return t[0][0]; }
+    // Entries of one channel's pointer tables: a row table per slice and the slice table.
+    static int64_t pointers(const QelRawVolumeData& r) { return (int64_t{r.size->ny} + 1) * r.size->nz; }
     // A new record of r's dimensions with n channels.
     static QelRawVolumeData* new_like(const QelRawVolumeData& r, int n, const int* units, const int* attributes) {
         const QelSize4i s{r.size->nx, r.size->ny, r.size->nz, n};
@@ -59,6 +62,7 @@ struct RecordTraits<QelRawImageData> {
         QEL_DeleteTypedArray2D(t, r.size->nx, r.size->ny, unit);
     }
     static void* base(Table t) { return t[0]; }
+    static int64_t pointers(const QelRawImageData& r) { return r.size->ny; }
     static QelRawImageData* new_like(const QelRawImageData& r, int n, const int* units, const int* attributes) {
         const QelSize3i s{r.size->nx, r.size->ny, n};
         return QEL_NewRawImageData(&s, units, attributes);
@@ -106,14 +110,34 @@ void destroy_record(R* r, int made) {
     std::free(r);
 }
 
+// Memory that the channels of a record of r's dimensions with these units take: blocks,
+// pointer tables and the per-channel arrays. nullopt when it cannot be represented.
+template <class R>
+std::optional<int64_t> record_bytes(const R& r, int n, const int* units) {
+    using T = RecordTraits<R>;
+    const int64_t perChannel = T::pointers(r) * int64_t{sizeof(void*)} + 2 * int64_t{sizeof(int)} +
+                               2 * int64_t{sizeof(void*)};
+    int64_t total = 0;
+    for (int c = 0; c < n; ++c) {
+        const auto block = channel_bytes(T::elements(r), units[c]);
+        const auto sum = block ? checked_sum(total, *block + perChannel) : std::nullopt;
+        if (!sum) return std::nullopt;
+        total = *sum;
+    }
+    return total;
+}
+
 // Completes a record whose size is set and whose dimensions have been checked: builds the
-// channel arrays and every channel. Frees everything and returns NULL on a failure.
+// channel arrays and every channel. Frees everything and returns NULL on a failure. Records
+// are made to the size a header or a board gives, so one beyond the memory bound counts as
+// a failed allocation before anything is allocated.
 template <class R>
 R* complete_record(R* r, const int* units, const int* attributes) {
     using T = RecordTraits<R>;
     const int n = T::channels(*r);
+    const auto bytes = record_bytes(*r, n, units);
     ChannelArrays<TableOf<R>> a;
-    if (!a.allocate(n)) {
+    if (!bytes || !fits_memory(*bytes) || !a.allocate(n)) {
         destroy_record(r, 0);
         return nullptr;
     }

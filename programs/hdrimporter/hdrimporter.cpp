@@ -1,6 +1,6 @@
+// hdrimporter: reading an ANALYZE 7.5 pair into the host's orientation and resampling it to
+// cubic voxels. No GTK here: the run with its dialogs is hdrimporter_run.cpp.
 #include "programs/hdrimporter/hdrimporter.h"
-
-#include <gtk/gtk.h>
 
 #include <climits>
 #include <cmath>
@@ -9,24 +9,11 @@
 
 #include "filters/qel_resample.h"
 #include "filters/qel_rotate.h"
-#include "gui/qel_gtk_beep.h"
-#include "gui/qel_gtk_dialogs.h"
-#include "gui/qel_gtk_plugin.hpp"
-#include "ipc/qel_ipc.h"
+#include "volume/qel_checked.hpp"
 #include "volume/qel_convert.h"
 #include "volume/qel_units.h"
 
 namespace {
-
-// Blanks at the line ends are part of the text: the dialog shows it as one block.
-const char* const kImportNotice =
-    "Check the orientation of the volume data after import.   \n"
-    "It might be false due to creator of this file.  To change  \n"
-    "orientation, use command(s);                                    \n"
-    "\n"
-    "Edit->Transform->Flip (or Rotate).";
-
-const char* const kQuestionFormat = "Data is NOT isotropic:\n%f\t(mm) x\n%f\t(mm) \n%f\t(mm)\n\n Do you interpolate now?";
 
 constexpr int kFloatDatatype = 16;
 constexpr int kLinear = 1;
@@ -64,14 +51,25 @@ QelRawVolumeData* ReadAnalyzePair(char* name, AnalyzeHeader* hdr) {
     std::fprintf(stderr, "Matrix size: %d x %d x%d x %d\n", d.dim[1], d.dim[2], d.dim[3], d.dim[4]);
     if (QEL_GetVoxelUnitOfAnalyzeDatatype(d.datatype) < 0) return fail(nullptr, "Unsupported unit type\n");
 
-    // Also NULL for dimensions <= 0 and more channels than the unit tables hold.
-    QelRawVolumeData* vol = QEL_NewRawVolumeDataOfAnalyzeHeader(hdr);
-    if (!vol) return fail(nullptr, "Memory full\n");
+    // Dimensions <= 0, more channels than the unit tables hold, and more than memory may give
+    // for what a header says are all a volume that cannot be made.
+    const int64_t dataBytes = QEL_GetAnalyzeDataSize(hdr);
+    if (dataBytes < 0 || !qel::fits_memory(dataBytes)) return fail(nullptr, "Memory full\n");
 
     QEL_SetAnalyzeFileSuffix(name, "img");
     file = std::fopen(name, "rb");
-    if (!file) return fail(vol, nullptr);
-    // What the file does not hold stays 0, as a short file leaves it.
+    if (!file) return fail(nullptr, nullptr);
+    // What a short file does not hold reads as 0, but only while little is missing: a header
+    // alone must not make the program allocate and send gigabytes of zeros.
+    if (QEL_CheckAnalyzeDataFile(file, hdr) != 0) {
+        std::fclose(file);
+        return fail(nullptr, "Data file too short\n");
+    }
+    QelRawVolumeData* vol = QEL_NewRawVolumeDataOfAnalyzeHeader(hdr);
+    if (!vol) {
+        std::fclose(file);
+        return fail(nullptr, "Memory full\n");
+    }
     QEL_ReadAnalyzeData(file, hdr, vol);
     std::fclose(file);
 
@@ -112,43 +110,5 @@ int ResampleToCubicVoxels(QelRawVolumeData* vol, const float spacing[3], float* 
     if (GetCubicVoxelSize(vol->size, spacing, newSize, &smallest) != 0) return -1;
     if (QEL_ResizeRawVolumeData(vol, newSize, kLinear) != 0) return -1;
     *voxelSize = spacing[smallest];
-    return 0;
-}
-
-int RunHdrImporter(int serverID) {
-    char name[HDRIMPORTER_NAME_SIZE] = "";
-    // The dialogs' parent, never shown: the program has no window of its own.
-    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    if (QELgtk_SelectFile(window, name, name, sizeof name) != QELGTK_OK) {
-        gtk_widget_destroy(window);
-        std::fprintf(stderr, "canceled\n");
-        return 0;
-    }
-    QELgtk_Beep();
-    QELgtk_MessageBox("Important Notice", kImportNotice, 360, 180);
-    gtk_widget_destroy(window);
-
-    if (QELipc_InitializeClient("hdrimporter", serverID) != 0) {
-        std::fprintf(stderr, "ICP failure\n");
-        return 0;
-    }
-    qel::ClientSession session;
-    AnalyzeHeader hdr;
-    QelRawVolumeData* vol = ReadAnalyzePair(name, &hdr);
-    if (!vol) return 0;
-
-    const float* spacing = &hdr.dime.pixdim[1];
-    float voxelSize = spacing[0];
-    if (spacing[0] != spacing[1] || spacing[0] != spacing[2]) {
-        char question[4096];
-        std::snprintf(question, sizeof question, kQuestionFormat, spacing[0], spacing[1], spacing[2]);
-        QELgtk_Beep();
-        if (QELgtk_QuestionBox("Important Notice", question, 240, 200) == QELGTK_QUESTION_OK)
-            ResampleToCubicVoxels(vol, spacing, &voxelSize);
-    }
-    QELipc_TransferRawVolumeData(vol);
-    QEL_DeleteRawVolumeData(vol);
-    if (QELipc_SetVoxelSize(voxelSize) != 0)
-        std::fprintf(stderr, "Warning: Voxel size is NOT specified in TALVEROX\n");
     return 0;
 }

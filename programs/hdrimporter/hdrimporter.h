@@ -14,8 +14,10 @@ float GetMinimumOfThree(const float v[3], int* index);
 // Reads the pair named by name, whose last three characters are replaced by "hdr" for the
 // header and then by "img" for the voxels (each letter keeps the case of the one it replaces).
 // Prints the datatype and the matrix size, converts float voxels to Int16 (saturating) and
-// turns the volume into the host's orientation. On failure prints its line (none when the
-// data file cannot be opened) and returns NULL. *hdr holds the header read (zero if none).
+// turns the volume into the host's orientation. A data file that lacks more than 64 MiB of
+// the voxels is refused with "Data file too short" before the volume is made. On failure
+// prints its line (none when the data file cannot be opened) and returns NULL. *hdr holds the
+// header read (zero if none). Needs no GTK.
 QelRawVolumeData* ReadAnalyzePair(char* name, AnalyzeHeader* hdr);
 
 // The size whose voxels are cubes of the smallest spacing: each extent times its spacing over
@@ -29,4 +31,5 @@ int ResampleToCubicVoxels(QelRawVolumeData* vol, const float spacing[3], float* 
 
 // File dialog, orientation notice, host connection, reading, the question whether to resample
 // unequal spacings, transfer to the host and its voxel size. Returns the exit code, always 0.
+// Needs GTK (hdrimporter_run.cpp).
 int RunHdrImporter(int serverID);

@@ -221,6 +221,34 @@ TEST_F(PairFiles, RefusedPairsPrintTheirLines) {
     EXPECT_EQ(vol, nullptr);
 }
 
+TEST_F(PairFiles, DataFilesMissingMoreThan64MiBAreRefusedBeforeAnyAllocation) {
+    // 8192 x 8192 bytes: exactly 64 MiB missing from an empty data file still reads, as zeros.
+    HeaderFields h;
+    h.dim[1] = 8192, h.dim[2] = 8192;
+    write_file(path("edge.hdr"), header_bytes(h));
+    write_file(path("edge.img"), {});
+    Volume vol;
+    EXPECT_EQ(read(path("edge.img"), &vol), "hdr.dime.datatype: 2\nMatrix size: 8192 x 8192 x1 x 1\n");
+    ASSERT_NE(vol, nullptr);
+    EXPECT_EQ(static_cast<uint8_t*>(vol->data[0])[0], 0);
+
+    // One byte more missing: refused, nothing sent. Bytes before the data offset are not data.
+    h.dim[1] = 8193;
+    write_file(path("over.hdr"), header_bytes(h));
+    write_file(path("over.img"), std::vector<unsigned char>(8191, 5));
+    EXPECT_EQ(read(path("over.img"), &vol),
+              "hdr.dime.datatype: 2\nMatrix size: 8193 x 8192 x1 x 1\nData file too short\n");
+    EXPECT_EQ(vol, nullptr);
+    write_file(path("over.img"), std::vector<unsigned char>(8192, 5));
+    EXPECT_EQ(read(path("over.img"), &vol), "hdr.dime.datatype: 2\nMatrix size: 8193 x 8192 x1 x 1\n");
+    ASSERT_NE(vol, nullptr);
+    h.voxOffset = 1.0f;
+    write_file(path("over.hdr"), header_bytes(h));
+    EXPECT_EQ(read(path("over.img"), &vol),
+              "hdr.dime.datatype: 2\nMatrix size: 8193 x 8192 x1 x 1\nData file too short\n");
+    EXPECT_EQ(vol, nullptr);
+}
+
 TEST(ExportCheck, EachRefusalHasItsLine) {
     const std::string unitLine = "Cannot export: channels must share one unit of Uint8, Int16 or Int32\n";
     const std::string sizeLine = "Cannot export: a dimension or the channel count is above 32767\n";

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "ipc/qel_board_group.h"
@@ -839,4 +842,58 @@ TEST(GroupBoard, EveryTruncationAndRandomDamageStaysInsideTheBoard) {
         GroupPtr back = unpack_exact(damaged);
         (void)back;
     }
+}
+
+TEST(GroupBoard, ABoardRewrittenDuringTheUnpackIsReadOnce) {
+    // A hostile host keeps rewriting the board while the client unpacks it from the shared
+    // mapping: the colour flags and counts of point sets, valued point sets and meshes flip
+    // between what the board holds and far more. Whatever the unpacker sees, it must build
+    // from the words it checked, so the group it returns never holds more than the board.
+    const int kinds[] = {61, 62, 71, 61, 62, 71};
+    const int n = 6;
+    Bytes b;
+    b.i32(n);
+    for (int k : kinds) b.i32(k);
+    for (int i = 0; i < n; ++i) b.i32(0);
+    for (int i = 0; i < n; ++i) b.f32(1).f32(1).f32(1).f32(1);
+    std::vector<size_t> flags, counts;  // offsets of each body's flag byte and largest count
+    for (int k : kinds) {
+        flags.push_back(b.size());
+        counts.push_back(b.size() + (k == 71 ? 5 : 1));
+        if (k == 61) b.u8(0).i32(2).point(1, 2, 3).point(4, 5, 6);
+        if (k == 62) b.u8(0).i32(1).point(1, 2, 3).i32(7).i32(8).i32(142);
+        if (k == 71) b.u8(0).i32(0).i32(1).point(1, 2, 3).point(0, 0, 1);
+    }
+    ExactBoard board(b.b);
+    unsigned char* mapped = board.data();
+
+    std::atomic<bool> stop{false};
+    std::thread host([&] {
+        for (unsigned round = 0; !stop.load(std::memory_order_relaxed); ++round) {
+            const bool wild = round % 2 != 0;
+            for (size_t i = 0; i < flags.size(); ++i) {
+                __atomic_store_n(mapped + flags[i], static_cast<unsigned char>(wild), __ATOMIC_RELAXED);
+                // 2 or 1 entries as packed, or 40000 (hundreds of kilobytes past the board).
+                const unsigned char low = wild ? 0x40 : (kinds[i] == 61 ? 2 : 1);
+                __atomic_store_n(mapped + counts[i], low, __ATOMIC_RELAXED);
+                __atomic_store_n(mapped + counts[i] + 1, static_cast<unsigned char>(wild ? 0x9C : 0),
+                                 __ATOMIC_RELAXED);
+            }
+        }
+    });
+    // Bounded: enough rounds to meet the rewrites many times over, and a time limit on a slow
+    // machine.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    int unpacked = 0;
+    for (; unpacked < 20000 && std::chrono::steady_clock::now() < deadline; ++unpacked) {
+        GroupPtr g(QELipc_UnpackDataObjectGroup(board.data(), board.size()));
+        ASSERT_TRUE(g);
+        ASSERT_EQ(g->count, n);
+        const int size = QELipc_SizeOfDataObjectGroup(g.get());
+        ASSERT_GE(size, 4 + 24 * n);
+        ASSERT_LE(static_cast<size_t>(size), board.size()) << "after " << unpacked << " unpacks";
+    }
+    stop = true;
+    host.join();
+    EXPECT_GT(unpacked, 0);
 }

@@ -12,7 +12,9 @@
 #include <memory>
 #include <vector>
 
+#include "support/address_space.hpp"
 #include "support/records.hpp"
+#include "volume/qel_checked.hpp"
 #include "volume/qel_kernel.h"
 
 namespace {
@@ -109,6 +111,21 @@ TEST(SphericalKernel, RefusesBadRadii) {
     EXPECT_EQ(QEL_NewSphericalKernel(1e30f), nullptr);
     // (2 * 701 + 1)^3 cells do not fit an int.
     EXPECT_EQ(QEL_NewSphericalKernel(700.0f), nullptr);
+}
+
+TEST(Kernels, TablesBeyondHalfOfPhysicalMemoryAreRefusedBeforeTheyAreBuilt) {
+    // The largest kernels whose scratch grid fits an int: a radius of 643.9 has about 1.1e9
+    // points, a cube of side 1289 about 2.1e9, and each point takes 24 bytes of tables. A
+    // radius given on a command line must not build them: on a machine with less than twice
+    // that memory they count as "too large for memory".
+    const double sphereBytes = 4.0 / 3.0 * 3.14159 * 643.0 * 643.0 * 643.0 * 24.0;
+    if (sphereBytes <= static_cast<double>(qel::memory_bound()))
+        GTEST_SKIP() << "this machine may hold the largest kernels";
+    qeltest::AddressSpaceCap cap(int64_t{1} << 30);
+    EXPECT_EQ(QEL_NewSphericalKernel(643.9f), nullptr);
+    EXPECT_EQ(QEL_NewCubicKernel(1289), nullptr);
+    EXPECT_EQ(QEL_NewKernel(std::numeric_limits<int>::max()), nullptr);
+    EXPECT_EQ(QEL_NewVoxelList(std::numeric_limits<int>::max()), nullptr);
 }
 
 TEST(NeighborhoodKernel, FixedOrders) {

@@ -259,6 +259,39 @@ TEST_F(PnmFiles, ShortRastersAreFilled) {
     }
 }
 
+TEST_F(PnmFiles, ARasterMissingMoreThan64MiBIsRefusedBeforeAnyAllocation) {
+    // A few header bytes must not make the reader allocate and fill what the file does not
+    // hold: up to 64 MiB missing is filled in, one byte more refuses the file.
+    const int64_t limit = int64_t{64} << 20;
+    {
+        // 8192 x 8192 grey pixels: exactly 64 MiB, none of them in the file.
+        const std::string p = file_with("edge.pgm", bytes_of("P5 8192 8192 255\n"));
+        Image image(QEL_ReadPnmImage(p.c_str()));
+        ASSERT_TRUE(image);
+        const auto* px = static_cast<const unsigned char*>(image->data[0]);
+        EXPECT_EQ(px[0], 0);
+        EXPECT_EQ(px[limit - 1], 0);
+    }
+    {
+        // 8193 x 8192 pixels of which 8191 are in the file: 64 MiB and one byte missing.
+        const std::string p = file_with("over.pgm", bytes_of("P5 8193 8192 255\n") + Bytes(8191, 7));
+        EXPECT_EQ(QEL_ReadPnmImage(p.c_str()), nullptr);
+        EXPECT_EQ(QEL_ReadPgmImage(p.c_str()), nullptr);
+    }
+    {
+        // Colour: 3 bytes per pixel, 4096 x 5462 pixels = 64 MiB + 8192 bytes of raster.
+        const std::string p = file_with("edge.ppm", bytes_of("P6 4096 5462 255\n") + Bytes(8192, 9));
+        Image image(QEL_ReadPpmImage(p.c_str()));
+        ASSERT_TRUE(image);
+        const auto* words = static_cast<const uint32_t*>(image->data[0]);
+        EXPECT_EQ(words[0], 0x090909FFu);
+        EXPECT_EQ(words[4096 * 5462 - 1], 0xFFFFFFFFu);
+        const std::string q = file_with("over.ppm", bytes_of("P6 4096 5462 255\n") + Bytes(8191, 9));
+        EXPECT_EQ(QEL_ReadPnmImage(q.c_str()), nullptr);
+        EXPECT_EQ(QEL_ReadPpmImage(q.c_str()), nullptr);
+    }
+}
+
 TEST_F(PnmFiles, LargeColourRasterCrossesReadChunks) {
     // More pixels than one read chunk, cut inside a pixel.
     const int width = 129, height = 70;
@@ -307,6 +340,9 @@ TEST_F(PnmFiles, ReadersRefuseOtherMagicsAndBadHeaders) {
         {"product beyond int", "P5 65536 65536 255\n"},
         {"product just beyond int", "P5 46341 46341 255\n"},
         {"colour product beyond int", "P6 2147483647 2 255\n"},
+        // The magic is exactly two characters and white space: a NUL does not end it.
+        {"NUL after magic", std::string("P5\0junk 2 1 255\nab", 18)},
+        {"NUL then blank", std::string("P6\0 1 1 255\nabc", 15)},
     };
     for (const auto& b : bad) {
         SCOPED_TRACE(b.name);

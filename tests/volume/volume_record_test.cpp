@@ -6,7 +6,9 @@
 #include <cstring>
 #include <vector>
 
+#include "support/address_space.hpp"
 #include "support/capture.hpp"
+#include "volume/qel_checked.hpp"
 #include "volume/qel_volume.h"
 
 namespace {
@@ -105,6 +107,16 @@ TEST(VolumeRecord, RefusesNonPositiveAndOverflowingSizes) {
     EXPECT_EQ(QEL_NewSingleChannelRawVolumeData(nullptr, 0, 0), nullptr);
     const QelSize3i flat{4, 4, 0};
     EXPECT_EQ(QEL_NewSingleChannelRawVolumeData(&flat, 0, 0), nullptr);
+}
+
+TEST(VolumeRecord, RefusesRecordsBeyondHalfOfPhysicalMemoryBeforeAllocating) {
+    // 256 channels of 1290^3 doubles: each channel fits an int's voxel count, the whole takes
+    // 4.4 TB. A header or a board that asks for it gets NULL, as if memory had run out.
+    std::vector<int> units(256, QEL_VOXEL_UNIT_FLOAT64), attributes(256, 0);
+    const QelSize4i huge{1290, 1290, 1290, 256};
+    if (4.4e12 <= static_cast<double>(qel::memory_bound())) GTEST_SKIP() << "this machine may hold it";
+    qeltest::AddressSpaceCap cap(int64_t{1} << 30);
+    EXPECT_EQ(QEL_NewRawVolumeData(&huge, units.data(), attributes.data()), nullptr);
 }
 
 TEST(VolumeRecord, InvalidUnitIsStoredAsGiven) {
