@@ -30,8 +30,14 @@ std::vector<unsigned char> read_file(const char* path) {
     std::vector<unsigned char> data;
     FILE* f = std::fopen(path, "rb");
     if (!f) return data;
-    unsigned char buf[1 << 16];
-    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) data.insert(data.end(), buf, buf + n);
+    if (std::fseek(f, 0, SEEK_END) == 0) {
+        const long size = std::ftell(f);
+        std::rewind(f);
+        if (size > 0) {
+            data.resize(static_cast<size_t>(size));
+            data.resize(std::fread(data.data(), 1, data.size(), f));
+        }
+    }
     std::fclose(f);
     return data;
 }

@@ -9,7 +9,6 @@
 #include "volume/qel_binary.hpp"
 #include "volume/qel_checked.hpp"
 #include "volume/qel_convert_vec.hpp"
-#include "volume/qel_cpu.hpp"
 #include "volume/qel_store.hpp"
 #include "volume/qel_unit_dispatch.hpp"
 
@@ -117,22 +116,11 @@ void convert_per_voxel(const ConvertJob& job) {
 
 }  // namespace
 
-bool convert_path_available(ConvertPath path) {
-    switch (path) {
-        case ConvertPath::vec512: return cpu_has_avx512();
-        case ConvertPath::vec256: return cpu_has_avx2();
-        default: return true;
-    }
-}
-
-void convert_elements(ConvertPath path, const ConvertJob& job) {
+void convert_elements(VecPath path, const ConvertJob& job) {
     if (ranges_hold_nan(job)) return convert_per_voxel(job);
-    if (path == ConvertPath::best) path = ConvertPath::vec512;
-    if (path == ConvertPath::vec512 && !cpu_has_avx512()) path = ConvertPath::vec256;
-    if (path == ConvertPath::vec256 && !cpu_has_avx2()) path = ConvertPath::vec128;
-    switch (path) {
-        case ConvertPath::vec512: convert_vec512::convert_elements(job); break;
-        case ConvertPath::vec256: convert_vec256::convert_elements(job); break;
+    switch (resolve_vec_path(path)) {
+        case VecPath::vec512: convert_vec512::convert_elements(job); break;
+        case VecPath::vec256: convert_vec256::convert_elements(job); break;
         default: convert_vec128::convert_elements(job); break;
     }
 }
@@ -149,7 +137,7 @@ void QEL_ConvertVoxelArray(int count, const void* src, void* dst, int srcUnit, i
                            const QelValueRange* srcRange, const QelValueRange* dstRange, int map) {
     if (count <= 0 || !src || !dst || !map_is_usable(map, srcRange, dstRange)) return;
     if (!QEL_IsValidVoxelUnit(srcUnit) || !QEL_IsValidVoxelUnit(dstUnit)) return;
-    qel::convert_elements(qel::ConvertPath::best, {count, src, dst, srcUnit, dstUnit, map, srcRange, dstRange});
+    qel::convert_elements(qel::VecPath::best, {count, src, dst, srcUnit, dstUnit, map, srcRange, dstRange});
 }
 
 int QEL_ConvertVoxelUnit(QelRawVolumeData* vol, int channel, int newUnit, const QelValueRange* srcRange,

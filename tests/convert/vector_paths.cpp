@@ -92,10 +92,10 @@ void expect_same_bytes(const std::vector<unsigned char>& got, const std::vector<
         }
 }
 
-std::vector<qel::ConvertPath> paths() {
-    std::vector<qel::ConvertPath> p = {qel::ConvertPath::vec128};
-    if (qel::convert_path_available(qel::ConvertPath::vec256)) p.push_back(qel::ConvertPath::vec256);
-    if (qel::convert_path_available(qel::ConvertPath::vec512)) p.push_back(qel::ConvertPath::vec512);
+std::vector<qel::VecPath> paths() {
+    std::vector<qel::VecPath> p = {qel::VecPath::vec128};
+    if (qel::vec_path_available(qel::VecPath::vec256)) p.push_back(qel::VecPath::vec256);
+    if (qel::vec_path_available(qel::VecPath::vec512)) p.push_back(qel::VecPath::vec512);
     return p;
 }
 
@@ -111,7 +111,7 @@ void check(int srcUnit, int dstUnit, int map, const QelValueRange* src, const Qe
         const int n = count - offset;
         const unsigned char* from = in.data() + static_cast<size_t>(offset) * kUnitSizes[srcUnit];
         const std::vector<unsigned char> expected(want.begin() + static_cast<ptrdiff_t>(offset) * dstSize, want.end());
-        for (qel::ConvertPath path : paths()) {
+        for (qel::VecPath path : paths()) {
             std::vector<unsigned char> got(expected.size(), 0x5A);
             qel::convert_elements(path, {n, from, got.data(), srcUnit, dstUnit, map, src, dst});
             expect_same_bytes(got, expected, dstUnit, "path");
