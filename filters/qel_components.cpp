@@ -14,7 +14,7 @@
 #include <new>
 #include <type_traits>
 
-#include "filters/qel_huge_pages.hpp"
+#include "volume/qel_huge_pages.hpp"
 #include "filters/qel_region_grow.hpp"
 #include "volume/qel_binary.hpp"
 #include "volume/qel_checked.hpp"
