@@ -64,6 +64,17 @@ struct LinearClamp {
     }
 };
 
+// Map 3 where no NaN can arise (integer units, finite ranges) and dstMin <= dstMax: the same
+// values through a minimum and a maximum.
+template <class D>
+struct LinearClampOrdered {
+    Linear linear;
+    double dstMax;
+    double operator()(double x) const {
+        return saturate_to_unit<D>(std::min(std::max(linear(x), linear.dstMin), dstMax));
+    }
+};
+
 // What a map can give for an integer destination: only values in the fast range, those or
 // NaN, or anything.
 enum class Reach { fast, fastOrNan, any };
@@ -103,7 +114,12 @@ void convert_clamped(const ConvertJob& job, const Map map, double lo, double hi,
     D* dst = static_cast<D*>(job.dst);
     const double l = saturate_to_unit<D>(lo), h = saturate_to_unit<D>(hi);
     if (!(l > FastRange<D>::lo && h < FastRange<D>::hi)) return convert_run<Reach::any>(src, dst, job.count, map);
-    if (std::is_integral_v<S> && finiteRanges) return convert_run<Reach::fast>(src, dst, job.count, map);
+    if (std::is_integral_v<S> && finiteRanges) {
+        if constexpr (std::is_same_v<Map, LinearClamp<D>>)
+            if (lo <= hi)
+                return convert_run<Reach::fast>(src, dst, job.count, LinearClampOrdered<D>{map.linear, map.dstMax});
+        return convert_run<Reach::fast>(src, dst, job.count, map);
+    }
     convert_run<Reach::fastOrNan>(src, dst, job.count, map);
 }
 
