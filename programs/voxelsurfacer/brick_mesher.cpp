@@ -26,7 +26,6 @@
 #include "objects/qel_color.h"
 #include "objects/qel_data_objects.h"
 #include "values/qel_fill.hpp"
-#include "values/qel_values.h"
 #include "volume/qel_checked.hpp"
 #include "volume/qel_convert.h"
 #include "volume/qel_store.hpp"
@@ -84,7 +83,6 @@ BoxPtr clipped_voi(const QelBox3i* voi, const QelRawVolumeData* vol, bool* faile
 // lies in the volume of interest (index never decreases, so they are one run).
 struct Axis {
     int n = 0;
-    float scale = 1.0f;
     bool halved = false;
     std::vector<int> index;
     int boxLo = 0, boxHi = 0;
@@ -93,10 +91,10 @@ struct Axis {
 struct Grid {
     Axis axis[3];
     int64_t padded[3];  // n + 2
+    float scale[3];     // 2 on a halved axis, else 1
     int64_t rowStride() const { return padded[0]; }
     int64_t sliceStride() const { return padded[0] * padded[1]; }
     int64_t voxels() const { return padded[0] * padded[1] * padded[2]; }
-    float scale[3];
 };
 
 Grid working_grid(const QelRawVolumeData* vol, int resolutionMode, const QelBox3i* box) {
@@ -109,7 +107,6 @@ Grid working_grid(const QelRawVolumeData* vol, int resolutionMode, const QelBox3
         Axis& ax = g.axis[a];
         ax.halved = resolutionMode == MESHER_RESOLUTION_LOW && n[a] / 2 >= 2;
         ax.n = ax.halved ? n[a] / 2 : n[a];
-        ax.scale = ax.halved ? 2.0f : 1.0f;
         if (ax.halved) {
             ax.index = a == 2 ? qel::nearest_slice_table(n[a], ax.n) : qel::nearest_table(n[a], ax.n);
         } else {
@@ -122,7 +119,7 @@ Grid working_grid(const QelRawVolumeData* vol, int resolutionMode, const QelBox3
             ax.boxHi = static_cast<int>(std::lower_bound(ax.index.begin(), ax.index.end(), hi) - ax.index.begin());
         }
         g.padded[a] = int64_t{ax.n} + 2;
-        g.scale[a] = ax.scale;
+        g.scale[a] = ax.halved ? 2.0f : 1.0f;
     }
     return g;
 }
@@ -181,20 +178,13 @@ VolumePtr grey_shade(const QelRawVolumeData* vol, const QelValueRange* window, c
     const QelValueRange bytes{0.0f, 255.0f};
     const int unit = vol->unit[0];
     const Axis& ax = g.axis[0];
-    bool ok = true;
     qel::dispatch_unit_void(unit, [&](auto tag) {
         using T = typename decltype(tag)::type;
         const T fill = qel::fill_minimum<T>();
         uint8_t fillByte = 0;
         QEL_ConvertVoxelArray(1, &fill, &fillByte, unit, QEL_VOXEL_UNIT_UINT8, window, &bytes, QEL_MAP_LINEAR_CLAMP);
         std::memset(bytes_of(shade.get()), fillByte, static_cast<size_t>(g.voxels()));
-        std::vector<T> gathered;
-        try {
-            if (ax.halved) gathered.resize(static_cast<size_t>(ax.n));
-        } catch (const std::bad_alloc&) {
-            ok = false;
-            return;
-        }
+        std::vector<T> gathered(ax.halved ? static_cast<size_t>(ax.n) : 0);
         for_box_rows<T>(vol, g, bytes_of(shade.get()), [&](uint8_t* out, const T* in, int lo, int hi) {
             if (hi <= lo) return;
             const T* from = in + lo;
@@ -206,7 +196,7 @@ VolumePtr grey_shade(const QelRawVolumeData* vol, const QelValueRange* window, c
                                   QEL_MAP_LINEAR_CLAMP);
         });
     });
-    return ok ? std::move(shade) : nullptr;
+    return shade;
 }
 
 // The RGBA mask (alpha above the threshold in the volume of interest), or the alpha bytes
@@ -467,7 +457,7 @@ int mesh_rgba(MesherSettings* s, const QelBox3i* voi, bool smooth) {
     return build_group(run);
 }
 
-// The pipelines allocate their working vectors as they go.
+// The pipelines' working vectors throw when memory runs out; the run then fails like any other.
 template <class Fn>
 int without_exceptions(Fn&& fn) {
     try {

@@ -185,8 +185,8 @@ TEST(MesherRecordedOutput, GradientMatrixIsUnchanged) {
     }
 }
 
-// A second run on the same settings (the pipeline keeps working buffers between runs)
-// replaces the group by an identical one.
+// A second run on the same settings replaces the group by an identical one: nothing a run
+// leaves behind changes the next.
 TEST(MesherRecordedOutput, RepeatedRunsGiveTheSameBytes) {
     Settings st;
     st.take(blobs(23, 18, 17, QEL_VOXEL_UNIT_UINT16, 12));
