@@ -106,14 +106,16 @@ void convert_run(const S* __restrict src, D* __restrict dst, int64_t count, cons
     }
 }
 
-// A clamping map into [lo, hi] reaches only the fast range when both limits lie in it, and
-// gives no NaN from integer units when no range value is infinite either.
+// A clamping map gives its limits lo and hi or values between them (whichever is larger), or
+// NaN: it reaches only the fast range when both limits lie in it, and gives no NaN from integer
+// units when no range value is infinite either.
 template <class S, class D, class Map>
 void convert_clamped(const ConvertJob& job, const Map map, double lo, double hi, bool finiteRanges) {
     const S* src = static_cast<const S*>(job.src);
     D* dst = static_cast<D*>(job.dst);
-    const double l = saturate_to_unit<D>(lo), h = saturate_to_unit<D>(hi);
-    if (!(l > FastRange<D>::lo && h < FastRange<D>::hi)) return convert_run<Reach::any>(src, dst, job.count, map);
+    auto fast = [](double v) { return v > FastRange<D>::lo && v < FastRange<D>::hi; };
+    if (!fast(saturate_to_unit<D>(lo)) || !fast(saturate_to_unit<D>(hi)))
+        return convert_run<Reach::any>(src, dst, job.count, map);
     if (std::is_integral_v<S> && finiteRanges) {
         if constexpr (std::is_same_v<Map, LinearClamp<D>>)
             if (lo <= hi)

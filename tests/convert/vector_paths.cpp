@@ -77,7 +77,7 @@ const std::vector<QelValueRange>& ranges() {
         {0.5f, 4.0f},          {300.0f, -5.0f},           {7.0f, 7.0f},      {-0.0f, 0.0f},
         {0.0f, -0.0f},         {nan, 1.0f},               {0.0f, nan},       {-inf, inf},
         {0.0f, inf},           {1.0f, 1.00000012f},       {-3e38f, 3e38f},   {-1e10f, 1e10f},
-        {1e-30f, 2e-30f},      {-9.3e18f, 9.3e18f},
+        {1e-30f, 2e-30f},      {-9.3e18f, 9.3e18f},       {3e9f, -1.0f},     {5.0f, -3e9f},
     };
     return r;
 }
