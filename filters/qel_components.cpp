@@ -210,9 +210,11 @@ enum class LabelResult { kDone, kTooMany, kNoMemory };
 // and its cells are set to it; other cells are left as they are (0). rowForeground(row, bits)
 // fills the row's foreground bits before any cell of the row is written. labels.parent must
 // hold label_bound + 1 entries. Links is the link count when it is fixed.
+//
 // SingleCells: every link reaches just the cell beside each voxel (dmin = dmax = 0, as under
 // 6-connectivity), so that a run reads its neighbours' labels cell by cell, background cells
-// reading 0, with no branch on where the neighbouring runs start.
+// reading 0 and missing rows a row of zeros, with no branch on where the neighbouring runs
+// start.
 template <int Links, bool SingleCells, class RowForeground>
 LabelResult label_runs_n(uint32_t* cells, int64_t nx, int64_t ny, int64_t nz, const RunLinks& links,
                          Labels& labels, RowForeground rowForeground) {
@@ -221,6 +223,8 @@ LabelResult label_runs_n(uint32_t* cells, int64_t nx, int64_t ny, int64_t nz, co
     uint32_t count = 0;
     RowBits bits;
     if (!bits.init(nx, ny)) return LabelResult::kNoMemory;
+    Block<uint32_t> zeros(SingleCells ? alloc_array<uint32_t>(nx, true) : nullptr);
+    if (SingleCells && !zeros) return LabelResult::kNoMemory;
     for (int64_t z = 0; z < nz; ++z)
         for (int64_t y = 0; y < ny; ++y) {
             // Bits and cells of the earlier row each link reads, or nothing.
@@ -231,7 +235,7 @@ LabelResult label_runs_n(uint32_t* cells, int64_t nx, int64_t ny, int64_t nz, co
                 const int64_t yy = y + RunLinks::kRowDy[r], zz = z + RunLinks::kRowDz[r];
                 const bool present = yy >= 0 && yy < ny && zz >= 0;
                 linkBits[i] = present ? bits.row(yy, zz) : nullptr;
-                linkCells[i] = present ? cells + nx * (yy + ny * zz) : nullptr;
+                linkCells[i] = present ? cells + nx * (yy + ny * zz) : zeros.get();
             }
             const int64_t row = y + ny * z;
             uint64_t* own = bits.row(y, z);
@@ -242,17 +246,14 @@ LabelResult label_runs_n(uint32_t* cells, int64_t nx, int64_t ny, int64_t nz, co
                 const int64_t end = links.joinsLeft ? next_clear(own, first, nx) : first + 1;
                 uint32_t lab = 0;
                 if constexpr (SingleCells) {
-                    for (int i = 0; i < linkCount; ++i) {
-                        const uint32_t* neighbourCells = linkCells[i];
-                        if (!neighbourCells) continue;
-                        for (int64_t x = first; x < end; ++x) {
-                            const uint32_t l = neighbourCells[x];
+                    for (int64_t x = first; x < end; ++x)
+                        for (int i = 0; i < linkCount; ++i) {
+                            const uint32_t l = linkCells[i][x];
                             if (__builtin_expect((l != 0) & (lab != 0) & (l != lab), 0))
                                 lab = labels.unite(lab, l);
                             else
                                 lab = lab ? lab : l;
                         }
-                    }
                 }
                 for (int i = 0; i < linkCount && !SingleCells; ++i) {
                     if (!linkBits[i]) continue;
