@@ -246,13 +246,17 @@ LabelResult label_runs_n(uint32_t* cells, int64_t nx, int64_t ny, int64_t nz, co
                 const int64_t end = links.joinsLeft ? next_clear(own, first, nx) : first + 1;
                 uint32_t lab = 0;
                 if constexpr (SingleCells) {
+                    // seen[i]: the link's last label, already joined; a neighbouring run is
+                    // joined once however many voxels it shares with the run.
+                    uint32_t seen[Links > 0 ? Links : 8] = {};
                     for (int64_t x = first; x < end; ++x)
                         for (int i = 0; i < linkCount; ++i) {
                             const uint32_t l = linkCells[i][x];
-                            if (__builtin_expect((l != 0) & (lab != 0) & (l != lab), 0))
+                            if (__builtin_expect((l != 0) & (lab != 0) & (l != lab) & (l != seen[i]), 0))
                                 lab = labels.unite(lab, l);
                             else
                                 lab = lab ? lab : l;
+                            seen[i] = l;
                         }
                 }
                 for (int i = 0; i < linkCount && !SingleCells; ++i) {
