@@ -16,8 +16,6 @@
 
 #include "volume/qel_binary.hpp"
 #include "volume/qel_checked.hpp"
-#include "volume/qel_store.hpp"
-#include "volume/qel_unit_dispatch.hpp"
 
 namespace {
 
@@ -125,8 +123,8 @@ void qel::convolve_channel(VecPath path, QelRawVolumeData* vol, int channel, Qel
     if (!ringBytes) return;
     std::unique_ptr<unsigned char, FreeDeleter> ring(static_cast<unsigned char*>(std::malloc(static_cast<size_t>(*ringBytes))));
     if (!ring) return;
-    convolve_rows(path, {vol->data[channel], vol->unit[channel], nx, ny, nz, points.get(), count,
-                                            ring.get(), window, acc.get(), sources.get(), dx.get(), w.get()});
+    convolve_rows(path, {vol->data[channel], vol->unit[channel], nx, ny, nz, points.get(), count, ring.get(), window,
+                         acc.get(), sources.get(), dx.get(), w.get()});
 }
 
 void qel::convolve_rows(VecPath path, const ConvolveJob& job) {
