@@ -14,7 +14,7 @@
 #include <new>
 #include <type_traits>
 
-#include "filters/qel_huge_pages.hpp"
+#include "volume/qel_huge_pages.hpp"
 #include "filters/qel_region_grow.hpp"
 #include "volume/qel_binary.hpp"
 #include "volume/qel_checked.hpp"
@@ -210,7 +210,12 @@ enum class LabelResult { kDone, kTooMany, kNoMemory };
 // and its cells are set to it; other cells are left as they are (0). rowForeground(row, bits)
 // fills the row's foreground bits before any cell of the row is written. labels.parent must
 // hold label_bound + 1 entries. Links is the link count when it is fixed.
-template <int Links, class RowForeground>
+//
+// SingleCells: every link reaches just the cell beside each voxel (dmin = dmax = 0, as under
+// 6-connectivity), so that a run reads its neighbours' labels cell by cell, background cells
+// reading 0 and missing rows a row of zeros, with no branch on where the neighbouring runs
+// start.
+template <int Links, bool SingleCells, class RowForeground>
 LabelResult label_runs_n(uint32_t* cells, int64_t nx, int64_t ny, int64_t nz, const RunLinks& links,
                          Labels& labels, RowForeground rowForeground) {
     const int linkCount = Links < 0 ? links.count : Links;
@@ -218,6 +223,8 @@ LabelResult label_runs_n(uint32_t* cells, int64_t nx, int64_t ny, int64_t nz, co
     uint32_t count = 0;
     RowBits bits;
     if (!bits.init(nx, ny)) return LabelResult::kNoMemory;
+    Block<uint32_t> zeros(SingleCells ? alloc_array<uint32_t>(nx, true) : nullptr);
+    if (SingleCells && !zeros) return LabelResult::kNoMemory;
     for (int64_t z = 0; z < nz; ++z)
         for (int64_t y = 0; y < ny; ++y) {
             // Bits and cells of the earlier row each link reads, or nothing.
@@ -228,7 +235,7 @@ LabelResult label_runs_n(uint32_t* cells, int64_t nx, int64_t ny, int64_t nz, co
                 const int64_t yy = y + RunLinks::kRowDy[r], zz = z + RunLinks::kRowDz[r];
                 const bool present = yy >= 0 && yy < ny && zz >= 0;
                 linkBits[i] = present ? bits.row(yy, zz) : nullptr;
-                linkCells[i] = present ? cells + nx * (yy + ny * zz) : nullptr;
+                linkCells[i] = present ? cells + nx * (yy + ny * zz) : zeros.get();
             }
             const int64_t row = y + ny * z;
             uint64_t* own = bits.row(y, z);
@@ -238,7 +245,21 @@ LabelResult label_runs_n(uint32_t* cells, int64_t nx, int64_t ny, int64_t nz, co
             for (int64_t first = next_set(own, 0, nx); first < nx;) {
                 const int64_t end = links.joinsLeft ? next_clear(own, first, nx) : first + 1;
                 uint32_t lab = 0;
-                for (int i = 0; i < linkCount; ++i) {
+                if constexpr (SingleCells) {
+                    // seen[i]: the link's last label, already joined; a neighbouring run is
+                    // joined once however many voxels it shares with the run.
+                    uint32_t seen[Links > 0 ? Links : 8] = {};
+                    for (int64_t x = first; x < end; ++x)
+                        for (int i = 0; i < linkCount; ++i) {
+                            const uint32_t l = linkCells[i][x];
+                            if (__builtin_expect((l != 0) & (lab != 0) & (l != lab) & (l != seen[i]), 0))
+                                lab = labels.unite(lab, l);
+                            else
+                                lab = lab ? lab : l;
+                            seen[i] = l;
+                        }
+                }
+                for (int i = 0; i < linkCount && !SingleCells; ++i) {
                     if (!linkBits[i]) continue;
                     const int64_t lo = std::max<int64_t>(0, first + links.link[i].dmin);
                     const int64_t hi = std::min<int64_t>(nx - 1, end - 1 + links.link[i].dmax);
@@ -249,16 +270,18 @@ LabelResult label_runs_n(uint32_t* cells, int64_t nx, int64_t ny, int64_t nz, co
                         lab = !lab ? l : l == lab ? lab : labels.unite(lab, l);
                     });
                 }
-                if (!lab) {
-                    if (count >= kTooManyLabels - 1) return LabelResult::kTooMany;
-                    lab = ++count;
-                    parent[lab] = lab;
-                    labels.count = count;
-                }
+                // A run that meets no earlier run opens a new set; the next free label is made
+                // a root beforehand either way, which spares a branch that random masks mispredict.
+                if (count >= kTooManyLabels - 1) return LabelResult::kTooMany;
+                const uint32_t fresh = count + 1;
+                parent[fresh] = fresh;
+                count += lab == 0;
+                lab = lab ? lab : fresh;
                 for (int64_t x = first; x < end; ++x) cellRow[x] = lab;
                 first = next_set(own, end, nx);
             }
         }
+    labels.count = count;
     return LabelResult::kDone;
 }
 
@@ -266,10 +289,14 @@ LabelResult label_runs_n(uint32_t* cells, int64_t nx, int64_t ny, int64_t nz, co
 template <class RowForeground>
 LabelResult label_runs(uint32_t* cells, int64_t nx, int64_t ny, int64_t nz, const RunLinks& links, Labels& labels,
                        RowForeground rowForeground) {
+    bool single = true;
+    for (int i = 0; i < links.count; ++i) single = single && links.link[i].dmin == 0 && links.link[i].dmax == 0;
     switch (links.count) {
-        case 2: return label_runs_n<2>(cells, nx, ny, nz, links, labels, rowForeground);
-        case 4: return label_runs_n<4>(cells, nx, ny, nz, links, labels, rowForeground);
-        default: return label_runs_n<-1>(cells, nx, ny, nz, links, labels, rowForeground);
+        case 2:
+            if (single) return label_runs_n<2, true>(cells, nx, ny, nz, links, labels, rowForeground);
+            return label_runs_n<2, false>(cells, nx, ny, nz, links, labels, rowForeground);
+        case 4: return label_runs_n<4, false>(cells, nx, ny, nz, links, labels, rowForeground);
+        default: return label_runs_n<-1, false>(cells, nx, ny, nz, links, labels, rowForeground);
     }
 }
 

@@ -8,6 +8,7 @@
 #include "filters/qel_rank_network.hpp"
 #include "filters/qel_rank_slab.hpp"
 #include "volume/qel_checked.hpp"
+#include "volume/qel_cpu.hpp"
 
 namespace qel {
 
@@ -31,14 +32,6 @@ bool make_slab_args(const int* size, const QelKernel* kernel, int margin, SlabAr
 }
 
 namespace {
-
-bool cpu_has_avx2() {
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return has;
-}
 
 RankPath resolve(RankPath path) {
     if (path == RankPath::best) return cpu_has_avx2() ? RankPath::vec256 : RankPath::vec128;

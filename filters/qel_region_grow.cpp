@@ -11,7 +11,7 @@
 #include <new>
 #include <type_traits>
 
-#include "filters/qel_huge_pages.hpp"
+#include "volume/qel_huge_pages.hpp"
 #include "filters/qel_region_grow.hpp"
 #include "filters/qel_threshold.h"
 #include "filters/qel_threshold.hpp"

@@ -4,6 +4,7 @@
 // z. Every partial sum is the one the sampler forms, so each voxel equals the sampler's value
 // at its position; positions at or past the last old sample take the last sample.
 #include "filters/qel_resample.h"
+#include "filters/qel_resample.hpp"
 
 #include <cstring>
 #include <initializer_list>
@@ -23,8 +24,9 @@ float axis_scale(int nOld, int nNew) {
     return static_cast<float>(static_cast<double>(nOld - 1) / static_cast<double>(nNew - 1));
 }
 
-// Old sample index of every new index; at or past the end the last sample is taken.
-std::vector<int> nearest_table(int nOld, int nNew) {
+}  // namespace
+
+std::vector<int> qel::nearest_table(int nOld, int nNew) {
     const float s = axis_scale(nOld, nNew);
     std::vector<int> t(static_cast<size_t>(nNew));
     for (int i = 0; i < nNew; ++i) {
@@ -34,6 +36,14 @@ std::vector<int> nearest_table(int nOld, int nNew) {
     }
     return t;
 }
+
+std::vector<int> qel::nearest_slice_table(int nOld, int nNew) {
+    std::vector<int> t = nearest_table(nOld, nNew);
+    if (nNew >= 2) t[static_cast<size_t>(nNew - 1)] = t[static_cast<size_t>(nNew - 2)];
+    return t;
+}
+
+namespace {
 
 std::vector<LinearAxis> linear_table(int nOld, int nNew) {
     const float s = axis_scale(nOld, nNew);
@@ -227,7 +237,7 @@ bool same_image_layout(const QelRawImageData* src, const QelRawImageData* dst) {
 template <class T>
 void resample_nearest_3d(void* const* const* src, void* const* const* dst, const std::vector<int>& xt,
                          const std::vector<int>& yt, const std::vector<int>& zt, int nx, int ny, int nz) {
-    for (int k = 0; k < nz - 1; ++k) {
+    for (int k = 0; k < nz; ++k) {
         void* const* from = src[zt[static_cast<size_t>(k)]];
         for (int j = 0; j < ny; ++j) {
             const T* row = static_cast<const T*>(from[yt[static_cast<size_t>(j)]]);
@@ -235,7 +245,6 @@ void resample_nearest_3d(void* const* const* src, void* const* const* dst, const
             for (int i = 0; i < nx; ++i) to[i] = row[xt[static_cast<size_t>(i)]];
         }
     }
-    for (int j = 0; j < ny; ++j) copy_row<T>(dst[nz - 2][j], dst[nz - 1][j], nx);
 }
 
 template <class P>
@@ -316,7 +325,7 @@ int QEL_ResizeImageChannelsNearest(const QelRawImageData* src, QelRawImageData* 
     if (!same_image_layout(src, dst)) return -1;
     try {
         const int w = dst->size->nx, h = dst->size->ny;
-        const std::vector<int> xt = nearest_table(src->size->nx, w), yt = nearest_table(src->size->ny, h);
+        const std::vector<int> xt = qel::nearest_table(src->size->nx, w), yt = qel::nearest_table(src->size->ny, h);
         for (int c = 0; c < src->size->nz; ++c) {
             // Whole words are copied, so packed RGBA needs no path of its own.
             const bool ok = qel::dispatch_unit_void(src->unit[c], [&](auto tag) {
@@ -351,8 +360,8 @@ int QEL_ResizeVolumeChannelsNearest(const QelRawVolumeData* src, QelRawVolumeDat
     if (!same_volume_layout(src, dst)) return -1;
     try {
         const int nx = dst->size->nx, ny = dst->size->ny, nz = dst->size->nz;
-        const std::vector<int> xt = nearest_table(src->size->nx, nx), yt = nearest_table(src->size->ny, ny),
-                               zt = nearest_table(src->size->nz, nz);
+        const std::vector<int> xt = qel::nearest_table(src->size->nx, nx), yt = qel::nearest_table(src->size->ny, ny),
+                               zt = qel::nearest_slice_table(src->size->nz, nz);
         for (int c = 0; c < src->size->nChannels; ++c) {
             const bool ok = qel::dispatch_unit_void(src->unit[c], [&](auto tag) {
                 resample_nearest_3d<typename decltype(tag)::type>(src->slices[c], dst->slices[c], xt, yt, zt, nx,

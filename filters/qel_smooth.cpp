@@ -1,10 +1,11 @@
 // Convolution in place. Every output voxel must be computed from the channel as it was, but a
 // row of output is only ever read back by rows at most `back` rows later, so a ring of that many
-// original rows stands in for a copy of the whole channel. Edge replication is clamping of the
-// source coordinates: each point reads whole source rows (clamped in y and z) and only the few
-// voxels near the row ends clamp x. The sums run point by point over a row of double
-// accumulators, which keeps each voxel's additions in point order.
+// original rows (and the row itself) stands in for a copy of the whole channel. Edge replication
+// is clamping of the source coordinates: each point reads whole source rows (clamped in y and z)
+// and only the few voxels near the row ends clamp x. Each voxel's sum adds its points' products
+// in point order; the row loop (qel_smooth_vec_impl.hpp) does that for several voxels at once.
 #include "filters/qel_smooth.h"
+#include "filters/qel_smooth_vec.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -15,8 +16,6 @@
 
 #include "volume/qel_binary.hpp"
 #include "volume/qel_checked.hpp"
-#include "volume/qel_store.hpp"
-#include "volume/qel_unit_dispatch.hpp"
 
 namespace {
 
@@ -41,61 +40,13 @@ struct KernelDeleter {
 };
 using KernelPtr = std::unique_ptr<QelKernel, KernelDeleter>;
 
-struct Point {
-    int64_t dx, dy, dz;
-    double w;
-};
-
-inline int64_t clamp_index(int64_t i, int64_t n) { return i < 0 ? 0 : i >= n ? n - 1 : i; }
-
-// acc[x] += src[clamp(x + dx)] * w for x in 0..nx-1.
-template <class T>
-inline void accumulate(double* __restrict acc, const T* __restrict src, int64_t nx, int64_t dx, double w) {
-    const int64_t lo = std::clamp<int64_t>(-dx, 0, nx), hi = std::clamp<int64_t>(nx - dx, lo, nx);
-    const double first = static_cast<double>(src[0]) * w, last = static_cast<double>(src[nx - 1]) * w;
-    for (int64_t x = 0; x < lo; ++x) acc[x] += first;
-    int64_t x = lo;
-    // Four independent lanes per step; each lane still adds its products in point order.
-    for (; x + 4 <= hi; x += 4) {
-        const double a0 = static_cast<double>(src[x + dx]) * w, a1 = static_cast<double>(src[x + 1 + dx]) * w;
-        const double a2 = static_cast<double>(src[x + 2 + dx]) * w, a3 = static_cast<double>(src[x + 3 + dx]) * w;
-        acc[x] += a0;
-        acc[x + 1] += a1;
-        acc[x + 2] += a2;
-        acc[x + 3] += a3;
-    }
-    for (; x < hi; ++x) acc[x] += static_cast<double>(src[x + dx]) * w;
-    for (x = hi; x < nx; ++x) acc[x] += last;
-}
-
 // Rows (of nx voxels, storage order) by which a point can reach back from the row it is applied
 // to; clamping only ever moves a source row closer.
-int64_t rows_back(const Point* pts, int count, int64_t ny) {
+int64_t rows_back(const qel::ConvolvePoint* pts, int count, int64_t ny) {
     int64_t back = 0;
     for (int k = 0; k < count; ++k)
         back = std::max(back, std::max<int64_t>(0, -pts[k].dy) + ny * std::max<int64_t>(0, -pts[k].dz));
     return back;
-}
-
-// ring holds `window` rows: row r of the original channel at slot r % window once it is saved.
-template <class T>
-void convolve_rows(T* data, int64_t nx, int64_t ny, int64_t nz, const Point* pts, int count, double* acc, T* ring,
-                   int64_t window) {
-    const int64_t rows = ny * nz;
-    const size_t rowBytes = static_cast<size_t>(nx) * sizeof(T);
-    for (int64_t r = 0; r < rows; ++r) {
-        const int64_t y = r % ny, z = r / ny;
-        for (int64_t x = 0; x < nx; ++x) acc[x] = 0.0;
-        for (int k = 0; k < count; ++k) {
-            const Point& p = pts[k];
-            const int64_t s = clamp_index(y + p.dy, ny) + ny * clamp_index(z + p.dz, nz);
-            const T* src = s < r ? ring + (s % window) * nx : data + s * nx;
-            accumulate(acc, src, nx, p.dx, p.w);
-        }
-        T* out = data + r * nx;
-        std::memcpy(ring + (r % window) * nx, out, rowBytes);
-        for (int64_t x = 0; x < nx; ++x) out[x] = qel::store_real<T>(acc[x]);
-    }
 }
 
 }  // namespace
@@ -143,6 +94,10 @@ void QEL_GaussianSmoothChannel(QelRawVolumeData* vol, int channel, float sigma) 
 }
 
 void QEL_ConvolveChannel(QelRawVolumeData* vol, int channel, QelKernel* kernel) {
+    qel::convolve_channel(qel::VecPath::best, vol, channel, kernel);
+}
+
+void qel::convolve_channel(VecPath path, QelRawVolumeData* vol, int channel, QelKernel* kernel) {
     if (!vol || !kernel || !kernel->points || !kernel->weight || !qel::has_channel(vol, channel)) return;
     if (!QEL_IsValidVoxelUnit(vol->unit[channel]) || !qel::voxel_count(vol)) return;
     const int nx = vol->size->nx, ny = vol->size->ny, nz = vol->size->nz;
@@ -154,19 +109,28 @@ void QEL_ConvolveChannel(QelRawVolumeData* vol, int channel, QelKernel* kernel) 
 
     const QelVoxelList* pts = kernel->points;
     const int count = std::clamp(pts->count, 0, pts->capacity);
-    std::unique_ptr<Point[]> points(new (std::nothrow) Point[static_cast<size_t>(count) + 1]);
+    const size_t slots = static_cast<size_t>(count) + 1;
+    std::unique_ptr<qel::ConvolvePoint[]> points(new (std::nothrow) qel::ConvolvePoint[slots]);
     std::unique_ptr<double[]> acc(new (std::nothrow) double[static_cast<size_t>(nx)]);
-    if (!points || !acc) return;
+    std::unique_ptr<const void*[]> sources(new (std::nothrow) const void*[slots]);
+    std::unique_ptr<int64_t[]> dx(new (std::nothrow) int64_t[slots]);
+    std::unique_ptr<double[]> w(new (std::nothrow) double[slots]);
+    if (!points || !acc || !sources || !dx || !w) return;
     for (int k = 0; k < count; ++k) points[k] = {pts->x[k], pts->y[k], pts->z[k], kernel->weight[k]};
+    // One more row than a point reaches back: the row being computed is saved first.
     const int64_t window = std::min<int64_t>(rows_back(points.get(), count, ny) + 1, int64_t{ny} * nz);
     const auto ringBytes = qel::checked_product({window, nx, QEL_GetVoxelUnitSize(vol->unit[channel])});
     if (!ringBytes) return;
     std::unique_ptr<unsigned char, FreeDeleter> ring(static_cast<unsigned char*>(std::malloc(static_cast<size_t>(*ringBytes))));
     if (!ring) return;
+    convolve_rows(path, {vol->data[channel], vol->unit[channel], nx, ny, nz, points.get(), count, ring.get(), window,
+                         acc.get(), sources.get(), dx.get(), w.get()});
+}
 
-    qel::dispatch_unit_void(vol->unit[channel], [&](auto tag) {
-        using T = typename decltype(tag)::type;
-        convolve_rows(static_cast<T*>(vol->data[channel]), nx, ny, nz, points.get(), count, acc.get(),
-                      reinterpret_cast<T*>(ring.get()), window);
-    });
+void qel::convolve_rows(VecPath path, const ConvolveJob& job) {
+    switch (resolve_vec_path(path)) {
+        case VecPath::vec512: convolve_vec512::convolve_rows(job); break;
+        case VecPath::vec256: convolve_vec256::convolve_rows(job); break;
+        default: convolve_vec128::convolve_rows(job); break;
+    }
 }

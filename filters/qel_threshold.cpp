@@ -36,18 +36,9 @@ int QEL_ThresholdChannel(QelRawVolumeData* vol, int channel, const QelValue* thr
 int QEL_ThresholdChannelAtFloat(QelRawVolumeData* vol, int channel, float threshold) {
     return with_voxels(vol, channel, [&](auto* v, int n) {
         using T = std::remove_pointer_t<decltype(v)>;
-        using Lim = std::numeric_limits<T>;
-        if constexpr (std::is_floating_point_v<T>) {
-            return qel::threshold_array(v, n, static_cast<T>(threshold));
-        } else {
-            // Integer thresholds saturate instead of wrapping: 300 on an 8-bit channel must
-            // not become 44.
-            const double t = std::trunc(static_cast<double>(threshold));
-            if (std::isnan(t) || t > static_cast<double>(Lim::max()))
-                return qel::select_range_array(v, n, Lim::max(), Lim::min());  // empty range
-            if (t < static_cast<double>(Lim::min())) return qel::threshold_array(v, n, Lim::min());
-            return qel::threshold_array(v, n, static_cast<T>(t));
-        }
+        const qel::FloatThreshold<T> t = qel::float_threshold<T>(threshold);
+        if (t.none) return qel::select_range_array(v, n, T(1), T(0));  // an empty range
+        return qel::threshold_array(v, n, t.t);
     });
 }
 

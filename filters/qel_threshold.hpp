@@ -1,7 +1,10 @@
 // Internal: the per-unit binarisation loops and the range test that region growing shares.
 #pragma once
+#include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
+#include <type_traits>
 
 #include "volume/qel_units.h"
 
@@ -19,6 +22,31 @@ inline T value_as(const QelValue& v) {
 template <class T>
 inline bool in_range(T v, T min, T max) {
     return min <= v && v <= max;
+}
+
+// The test of QEL_ThresholdChannelAtFloat in unit T: v >= t, where integer units take the
+// threshold truncated toward zero and saturated (one above the maximum, or NaN, selects nothing;
+// one below the minimum selects everything). Floats compare with the threshold itself.
+template <class T>
+struct FloatThreshold {
+    bool none;  // nothing is inside
+    T t;
+    bool inside(T v) const { return !none && v >= t; }
+};
+
+template <class T>
+FloatThreshold<T> float_threshold(float threshold) {
+    using Lim = std::numeric_limits<T>;
+    if constexpr (std::is_floating_point_v<T>) {
+        return {false, static_cast<T>(threshold)};
+    } else {
+        // Integer thresholds saturate instead of wrapping: 300 on an 8-bit channel must not
+        // become 44.
+        const double t = std::trunc(static_cast<double>(threshold));
+        if (std::isnan(t) || t > static_cast<double>(Lim::max())) return {true, Lim::max()};
+        if (t < static_cast<double>(Lim::min())) return {false, Lim::min()};
+        return {false, static_cast<T>(t)};
+    }
 }
 
 template <class T>

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "values/qel_fill.hpp"
 #include "volume/qel_record_ops.hpp"
 #include "volume/qel_store.hpp"
 #include "volume/qel_unit_dispatch.hpp"
@@ -83,15 +84,6 @@ void scale_elements(T* data, int64_t count, float scale, float offset) {
     }
 }
 
-template <class T>
-constexpr T fill_minimum() {
-    // The signed 32-bit minimum is one above INT32_MIN; the float units fill with 0.0.
-    if constexpr (std::is_same_v<T, int8_t>) return -128;
-    else if constexpr (std::is_same_v<T, int16_t>) return -32768;
-    else if constexpr (std::is_same_v<T, int32_t>) return -2147483647;
-    else return T(0);
-}
-
 // The value at the start of a QelValue in the width of T (zero- or sign-extension follows
 // from T itself).
 template <class T>
@@ -124,7 +116,7 @@ template <class R>
 void fill_minimum_of_channel(R* record, int channel) {
     on_channel(record, channel, [](auto tag, auto* data, int64_t count) {
         using T = typename decltype(tag)::type;
-        fill_elements<T>(data, count, fill_minimum<T>());
+        fill_elements<T>(data, count, qel::fill_minimum<T>());
     });
 }
 

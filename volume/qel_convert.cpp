@@ -8,6 +8,7 @@
 
 #include "volume/qel_binary.hpp"
 #include "volume/qel_checked.hpp"
+#include "volume/qel_convert_vec.hpp"
 #include "volume/qel_store.hpp"
 #include "volume/qel_unit_dispatch.hpp"
 
@@ -21,39 +22,6 @@ bool map_is_usable(int map, const QelValueRange* srcRange, const QelValueRange* 
         case QEL_MAP_LINEAR:
         case QEL_MAP_LINEAR_CLAMP: return srcRange != nullptr && dstRange != nullptr;
         default: return false;
-    }
-}
-
-// The float limits of units 4 and 5 round up to 2^32 and 2^31, which would wrap to 0 and
-// INT_MIN; a clamping map must land on the largest value the unit really holds.
-template <class D>
-double saturate_to_unit(double r) {
-    if constexpr (std::is_same_v<D, uint32_t> || std::is_same_v<D, int32_t>) {
-        constexpr double lo = static_cast<double>(std::numeric_limits<D>::min());
-        constexpr double hi = static_cast<double>(std::numeric_limits<D>::max());
-        if (r < lo) return lo;
-        if (r > hi) return hi;
-    }
-    return r;  // NaN passes and stores 0
-}
-
-template <class S, class D, int Map>
-void convert_elements(int64_t count, const S* src, D* dst, const QelValueRange* srcRange,
-                      const QelValueRange* dstRange) {
-    for (int64_t i = 0; i < count; ++i) {
-        // Every value passes through single precision, whatever the units.
-        const float x = static_cast<float>(src[i]);
-        double r;
-        if constexpr (Map == QEL_MAP_IDENTITY) {
-            r = x;
-        } else if constexpr (Map == QEL_MAP_CLAMP) {
-            r = saturate_to_unit<D>(QEL_MapValueClamp(x, srcRange, dstRange));
-        } else if constexpr (Map == QEL_MAP_LINEAR) {
-            r = QEL_MapValueLinear(x, srcRange, dstRange);
-        } else {
-            r = saturate_to_unit<D>(QEL_MapValueLinearClamped(x, srcRange, dstRange));
-        }
-        dst[i] = qel::store_real<D>(r);
     }
 }
 
@@ -105,6 +73,60 @@ int rewrite_as_binary(QelRawVolumeData* vol, int channel, Pred&& becomes_one) {
 
 }  // namespace
 
+namespace qel {
+
+namespace {
+
+// A range holding a NaN lets two NaNs meet in one operation of a map, and which of them comes out
+// then depends on the operand order the map function was compiled with, which the vector loops
+// do not keep. Such calls run the map functions voxel by voxel.
+bool ranges_hold_nan(const ConvertJob& job) {
+    auto nan = [](const QelValueRange* r) { return r && (r->min != r->min || r->max != r->max); };
+    switch (job.map) {
+        case QEL_MAP_CLAMP: return nan(job.dstRange);
+        case QEL_MAP_LINEAR:
+        case QEL_MAP_LINEAR_CLAMP: return nan(job.srcRange) || nan(job.dstRange);
+        default: return false;
+    }
+}
+
+void convert_per_voxel(const ConvertJob& job) {
+    dispatch_unit_void(job.srcUnit, [&](auto s) {
+        using S = typename decltype(s)::type;
+        dispatch_unit_void(job.dstUnit, [&](auto d) {
+            using D = typename decltype(d)::type;
+            const S* in = static_cast<const S*>(job.src);
+            D* out = static_cast<D*>(job.dst);
+            for (int64_t i = 0; i < job.count; ++i) {
+                const float x = static_cast<float>(in[i]);
+                double r;
+                switch (job.map) {
+                    case QEL_MAP_CLAMP: r = saturate_to_unit<D>(QEL_MapValueClamp(x, job.srcRange, job.dstRange)); break;
+                    case QEL_MAP_LINEAR: r = QEL_MapValueLinear(x, job.srcRange, job.dstRange); break;
+                    default: r = saturate_to_unit<D>(QEL_MapValueLinearClamped(x, job.srcRange, job.dstRange)); break;
+                }
+                if constexpr (std::is_same_v<D, float>)
+                    out[i] = quiet_after_double(static_cast<float>(r));
+                else
+                    out[i] = store_real<D>(r);
+            }
+        });
+    });
+}
+
+}  // namespace
+
+void convert_elements(VecPath path, const ConvertJob& job) {
+    if (ranges_hold_nan(job)) return convert_per_voxel(job);
+    switch (resolve_vec_path(path)) {
+        case VecPath::vec512: convert_vec512::convert_elements(job); break;
+        case VecPath::vec256: convert_vec256::convert_elements(job); break;
+        default: convert_vec128::convert_elements(job); break;
+    }
+}
+
+}  // namespace qel
+
 double QEL_MapValueIdentity(float x, const QelValueRange*, const QelValueRange*) { return x; }
 
 double QEL_MapValueClamp(float x, const QelValueRange*, const QelValueRange* dst) {
@@ -114,20 +136,8 @@ double QEL_MapValueClamp(float x, const QelValueRange*, const QelValueRange* dst
 void QEL_ConvertVoxelArray(int count, const void* src, void* dst, int srcUnit, int dstUnit,
                            const QelValueRange* srcRange, const QelValueRange* dstRange, int map) {
     if (count <= 0 || !src || !dst || !map_is_usable(map, srcRange, dstRange)) return;
-    qel::dispatch_unit_void(srcUnit, [&](auto s) {
-        using S = typename decltype(s)::type;
-        qel::dispatch_unit_void(dstUnit, [&](auto d) {
-            using D = typename decltype(d)::type;
-            const S* in = static_cast<const S*>(src);
-            D* out = static_cast<D*>(dst);
-            switch (map) {
-                case QEL_MAP_IDENTITY: convert_elements<S, D, QEL_MAP_IDENTITY>(count, in, out, srcRange, dstRange); break;
-                case QEL_MAP_CLAMP: convert_elements<S, D, QEL_MAP_CLAMP>(count, in, out, srcRange, dstRange); break;
-                case QEL_MAP_LINEAR: convert_elements<S, D, QEL_MAP_LINEAR>(count, in, out, srcRange, dstRange); break;
-                default: convert_elements<S, D, QEL_MAP_LINEAR_CLAMP>(count, in, out, srcRange, dstRange); break;
-            }
-        });
-    });
+    if (!QEL_IsValidVoxelUnit(srcUnit) || !QEL_IsValidVoxelUnit(dstUnit)) return;
+    qel::convert_elements(qel::VecPath::best, {count, src, dst, srcUnit, dstUnit, map, srcRange, dstRange});
 }
 
 int QEL_ConvertVoxelUnit(QelRawVolumeData* vol, int channel, int newUnit, const QelValueRange* srcRange,

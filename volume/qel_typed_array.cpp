@@ -3,17 +3,21 @@
 #include <cstring>
 
 #include "volume/qel_checked.hpp"
+#include "volume/qel_huge_pages.hpp"
 #include "volume/qel_unit_dispatch.hpp"
 #include "volume/qel_units.h"
 
 namespace {
 
 // A zero-filled block of count elements; an invalid unit has element size 0 and gets an
-// empty (but real) block, so that records holding such a channel stay consistent.
+// empty (but real) block, so that records holding such a channel stay consistent. A large block
+// is filled right after, most often, so that huge pages spare most of its page faults.
 void* allocate_block(int64_t count, int unit) {
     const auto bytes = qel::checked_product({count, QEL_GetVoxelUnitSize(unit)});
     if (!bytes || static_cast<uint64_t>(*bytes) > SIZE_MAX) return nullptr;
-    return std::calloc(*bytes > 0 ? static_cast<size_t>(*bytes) : 1, 1);
+    void* block = std::calloc(*bytes > 0 ? static_cast<size_t>(*bytes) : 1, 1);
+    qel::advise_huge_pages(block, static_cast<size_t>(*bytes));
+    return block;
 }
 
 // A table of n pointers, zeroed so that a partly filled table can be released.

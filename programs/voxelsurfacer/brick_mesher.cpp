@@ -1,37 +1,38 @@
-// The mesher pipelines: working volumes, surface scan, colours and the group of bricks.
-//
-// Voxels outside the volume or outside the volume of interest are never inside: the mask is
-// thresholded first and only then cleared outside the box and given a zero border, so that no
-// threshold, however low, can select them.
+// The mesher pipelines. Each run samples the channel once into the working volumes it needs, on
+// the working grid and padded by one voxel: the 0/1 mask of inside voxels, and for the gradient
+// mesher the shade (grey window bytes, or alpha bytes) that is smoothed for the normals. The
+// working grid takes, per axis, the channel voxel a nearest-sample resize would take, and voxels
+// outside the volume of interest are treated as the resize of the restricted channel would see
+// them: never inside, and of the unit's fill minimum (grey) or 0 (RGBA) in the shade. The mask is
+// thresholded on the channel's own values, so that no threshold, however low, selects voxels
+// outside the volume or the volume of interest.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <new>
 #include <numeric>
 #include <vector>
 
 #include "brick_mesher.h"
 #include "brick_scan.hpp"
 #include "filters/qel_components.h"
-#include "filters/qel_resample.h"
+#include "filters/qel_resample.hpp"
 #include "filters/qel_smooth.h"
-#include "filters/qel_threshold.h"
+#include "filters/qel_threshold.hpp"
 #include "ipc/qel_board_group.h"
 #include "ipc/qel_ipc.h"
 #include "objects/qel_color.h"
 #include "objects/qel_data_objects.h"
-#include "values/qel_values.h"
+#include "values/qel_fill.hpp"
 #include "volume/qel_checked.hpp"
 #include "volume/qel_convert.h"
-#include "volume/qel_flip.h"
-#include "volume/qel_pad.h"
 #include "volume/qel_store.hpp"
+#include "volume/qel_unit_dispatch.hpp"
 #include "volume/qel_volume.h"
 
 namespace {
-
-using voxelsurfacer::OpaqueWord;
-using voxelsurfacer::SetByte;
 
 struct VolumeDeleter {
     void operator()(QelRawVolumeData* v) const { QEL_DeleteRawVolumeData(v); }
@@ -56,23 +57,6 @@ using TablePtr = std::unique_ptr<QelComponentTable, TableDeleter>;
 // Grey bytes become colours through this single-precision factor, not a division.
 constexpr float kByteToUnit = 0.003921569f;
 
-void*** channel0(const QelRawVolumeData* v) { return v->slices[0]; }
-
-void dims_of(const QelRawVolumeData* v, int out[3]) {
-    out[0] = v->size->nx;
-    out[1] = v->size->ny;
-    out[2] = v->size->nz;
-}
-
-// A one-channel volume of the given size, unit and attribute, zero-filled; NULL when the
-// size does not fit.
-VolumePtr new_channel(const int64_t dims[3], int unit, int attribute) {
-    for (int a = 0; a < 3; ++a)
-        if (dims[a] < 1 || !qel::fits_int32(dims[a])) return nullptr;
-    const QelSize3i size{static_cast<int>(dims[0]), static_cast<int>(dims[1]), static_cast<int>(dims[2])};
-    return VolumePtr(QEL_NewSingleChannelRawVolumeData(&size, unit, attribute));
-}
-
 bool box_is_empty(const QelBox3i* box) {
     return box->size->nx <= 0 || box->size->ny <= 0 || box->size->nz <= 0;
 }
@@ -92,148 +76,164 @@ BoxPtr clipped_voi(const QelBox3i* voi, const QelRawVolumeData* vol, bool* faile
     return box;
 }
 
-// Channel 0 of vol with everything outside box replaced: by 0, or by the unit's fill
-// minimum. box NULL: a plain copy of the channel.
-VolumePtr restricted_channel(const QelRawVolumeData* vol, const QelBox3i* box, bool fillMinimum) {
-    if (!box) return VolumePtr(QEL_ExtractChannelOfRawVolumeData(vol, 0));
-    const int64_t dims[3] = {vol->size->nx, vol->size->ny, vol->size->nz};
-    VolumePtr out = new_channel(dims, vol->unit[0], vol->attribute[0]);
-    if (!out) return nullptr;
-    if (fillMinimum) QEL_FillMinimumOfRawVolumeData(out.get(), 0);
-    if (!box_is_empty(box)) QEL_CopyBoxOfRawVolumeData(vol, 0, out.get(), 0, box, box->origin);
-    return out;
-}
-
-// The halving of the Low resolution: every axis that halves to at least 2 voxels does, and
-// is drawn twice as wide; the others keep their voxels and their width.
-struct Grid {
-    int size[3];
-    float scale[3];
+// One axis of the working grid. The Low resolution halves every axis that halves to at least 2
+// voxels and draws it twice as wide; the others keep their voxels and their width. Working
+// voxel i samples channel voxel index[i] (a halved axis as the nearest-sample resize does, its
+// last z slice repeating the one before); [boxLo, boxHi) are the working voxels whose sample
+// lies in the volume of interest (index never decreases, so they are one run).
+struct Axis {
+    int n = 0;
+    bool halved = false;
+    std::vector<int> index;
+    int boxLo = 0, boxHi = 0;
 };
 
-Grid working_grid(const QelRawVolumeData* vol, int resolutionMode) {
+struct Grid {
+    Axis axis[3];
+    int64_t padded[3];  // n + 2
+    float scale[3];     // 2 on a halved axis, else 1
+    int64_t rowStride() const { return padded[0]; }
+    int64_t sliceStride() const { return padded[0] * padded[1]; }
+    int64_t voxels() const { return padded[0] * padded[1] * padded[2]; }
+};
+
+Grid working_grid(const QelRawVolumeData* vol, int resolutionMode, const QelBox3i* box) {
     Grid g;
-    dims_of(vol, g.size);
+    const int n[3] = {vol->size->nx, vol->size->ny, vol->size->nz};
+    const int origin[3] = {box ? box->origin->x : 0, box ? box->origin->y : 0, box ? box->origin->z : 0};
+    const int size[3] = {box ? box->size->nx : n[0], box ? box->size->ny : n[1], box ? box->size->nz : n[2]};
+    const bool empty = box && box_is_empty(box);
     for (int a = 0; a < 3; ++a) {
-        g.scale[a] = 1.0f;
-        if (resolutionMode == MESHER_RESOLUTION_LOW && g.size[a] / 2 >= 2) {
-            g.size[a] /= 2;
-            g.scale[a] = 2.0f;
+        Axis& ax = g.axis[a];
+        ax.halved = resolutionMode == MESHER_RESOLUTION_LOW && n[a] / 2 >= 2;
+        ax.n = ax.halved ? n[a] / 2 : n[a];
+        if (ax.halved) {
+            ax.index = a == 2 ? qel::nearest_slice_table(n[a], ax.n) : qel::nearest_table(n[a], ax.n);
+        } else {
+            ax.index.resize(static_cast<size_t>(ax.n));
+            std::iota(ax.index.begin(), ax.index.end(), 0);
         }
+        if (!empty) {
+            const int64_t lo = origin[a], hi = int64_t{origin[a]} + size[a];
+            ax.boxLo = static_cast<int>(std::lower_bound(ax.index.begin(), ax.index.end(), lo) - ax.index.begin());
+            ax.boxHi = static_cast<int>(std::lower_bound(ax.index.begin(), ax.index.end(), hi) - ax.index.begin());
+        }
+        g.padded[a] = int64_t{ax.n} + 2;
+        g.scale[a] = ax.halved ? 2.0f : 1.0f;
     }
     return g;
 }
 
-// Nearest-sample resize to the grid. An axis that keeps its size is first grown by one
-// replicated layer on each side and cut back afterwards, so that it keeps every voxel: the
-// resize cannot take an axis of 1 and fills the last slice with a copy of the one before it.
-int resize_to_grid(QelRawVolumeData* vol, const Grid& g) {
-    int n[3];
-    dims_of(vol, n);
-    bool kept[3];
-    bool anyKept = false, anyHalved = false;
-    for (int a = 0; a < 3; ++a) {
-        kept[a] = g.size[a] == n[a];
-        anyKept |= kept[a];
-        anyHalved |= !kept[a];
-    }
-    if (!anyHalved) return 0;
-    if (!anyKept) return QEL_ResizeRawVolumeData(vol, g.size, 0);
-
-    QelPoint3i origin{kept[0] ? -1 : 0, kept[1] ? -1 : 0, kept[2] ? -1 : 0};
-    QelSize3i size{kept[0] ? n[0] + 2 : n[0], kept[1] ? n[1] + 2 : n[1], kept[2] ? n[2] + 2 : n[2]};
-    BoxPtr grow(QEL_NewBox3i(&origin, &size));
-    if (!grow || QEL_CropRawVolumeData(vol, grow.get(), QEL_PAD_REPLICATE) != 0) return -1;
-    const int target[3] = {kept[0] ? size.nx : g.size[0], kept[1] ? size.ny : g.size[1],
-                           kept[2] ? size.nz : g.size[2]};
-    if (QEL_ResizeRawVolumeData(vol, target, 0) != 0) return -1;
-    QelPoint3i backOrigin{kept[0] ? 1 : 0, kept[1] ? 1 : 0, kept[2] ? 1 : 0};
-    QelSize3i backSize{g.size[0], g.size[1], g.size[2]};
-    BoxPtr back(QEL_NewBox3i(&backOrigin, &backSize));
-    if (!back) return -1;
-    return QEL_CropRawVolumeData(vol, back.get(), QEL_PAD_ZERO);
+// A zero-filled 8-bit volume of the padded working grid.
+VolumePtr new_padded_bytes(const Grid& g) {
+    for (int a = 0; a < 3; ++a)
+        if (!qel::fits_int32(g.padded[a])) return nullptr;
+    if (!qel::checked_voxels({g.padded[0], g.padded[1], g.padded[2]})) return nullptr;
+    const QelSize3i size{static_cast<int>(g.padded[0]), static_cast<int>(g.padded[1]), static_cast<int>(g.padded[2])};
+    return VolumePtr(QEL_NewSingleChannelRawVolumeData(&size, QEL_VOXEL_UNIT_UINT8, QEL_ATTRIBUTE_PLAIN));
 }
 
-// vol surrounded by a one-voxel border of its unit's fill minimum.
-VolumePtr padded_with_fill_minimum(const QelRawVolumeData* vol) {
-    const int64_t dims[3] = {int64_t{vol->size->nx} + 2, int64_t{vol->size->ny} + 2, int64_t{vol->size->nz} + 2};
-    VolumePtr out = new_channel(dims, vol->unit[0], vol->attribute[0]);
-    if (!out) return nullptr;
-    QEL_FillMinimumOfRawVolumeData(out.get(), 0);
-    BoxPtr whole(QEL_NewBoxOfRawVolumeData(vol));
-    if (!whole) return nullptr;
-    const QelPoint3i at{1, 1, 1};
-    QEL_CopyBoxOfRawVolumeData(vol, 0, out.get(), 0, whole.get(), &at);
-    return out;
+uint8_t* bytes_of(const QelRawVolumeData* v) { return static_cast<uint8_t*>(v->data[0]); }
+
+// Calls row(out, in, lo, hi) for every working row that holds voxels of the volume of interest:
+// out the padded 8-bit row (its first voxel at out[1]), in the channel row sampled, and
+// [lo, hi) the working voxels of the row inside the box.
+template <class T, class Row>
+void for_box_rows(const QelRawVolumeData* vol, const Grid& g, uint8_t* out, Row&& row) {
+    const T* data = static_cast<const T*>(vol->data[0]);
+    const int64_t nx = vol->size->nx, ny = vol->size->ny;
+    const Axis &ax = g.axis[0], &ay = g.axis[1], &az = g.axis[2];
+    for (int z = az.boxLo; z < az.boxHi; ++z)
+        for (int y = ay.boxLo; y < ay.boxHi; ++y) {
+            const T* in = data + nx * (ay.index[static_cast<size_t>(y)] + ny * int64_t{az.index[static_cast<size_t>(z)]});
+            row(out + (y + 1) * g.rowStride() + (z + 1) * g.sliceStride() + 1, in, ax.boxLo, ax.boxHi);
+        }
 }
 
-// Grey mask: 8-bit, 1 where channel 0 reaches the threshold inside the box, 0 elsewhere,
-// on the working grid with a zero border.
-VolumePtr grey_mask(const QelRawVolumeData* vol, float threshold, const QelBox3i* box, const Grid& g) {
-    VolumePtr m(QEL_ExtractChannelOfRawVolumeData(vol, 0));
+// The grey mask: 1 where the channel reaches the threshold in the volume of interest.
+VolumePtr grey_mask(const QelRawVolumeData* vol, float threshold, const Grid& g) {
+    VolumePtr m = new_padded_bytes(g);
     if (!m) return nullptr;
-    QEL_ThresholdChannelAtFloat(m.get(), 0, threshold);
-    if (QEL_ConvertVoxelUnit(m.get(), 0, QEL_VOXEL_UNIT_UINT8, nullptr, nullptr, 0) != 0) return nullptr;
-    if (box) {
-        m = restricted_channel(m.get(), box, false);
-        if (!m) return nullptr;
-    }
-    if (resize_to_grid(m.get(), g) != 0) return nullptr;
-    if (QEL_ExpandRawVolumeData(m.get(), 1, QEL_PAD_ZERO) != 0) return nullptr;
+    const Axis& ax = g.axis[0];
+    qel::dispatch_unit_void(vol->unit[0], [&](auto tag) {
+        using T = typename decltype(tag)::type;
+        const qel::FloatThreshold<T> t = qel::float_threshold<T>(threshold);
+        if (t.none) return;
+        for_box_rows<T>(vol, g, bytes_of(m.get()), [&](uint8_t* out, const T* in, int lo, int hi) {
+            if (!ax.halved) {
+                for (int x = lo; x < hi; ++x) out[x] = in[x] >= t.t;
+            } else {
+                for (int x = lo; x < hi; ++x) out[x] = in[ax.index[static_cast<size_t>(x)]] >= t.t;
+            }
+        });
+    });
     return m;
 }
 
-// Grey shade: channel 0 with the fill minimum outside the box, on the working grid, padded
-// with the fill minimum, mapped from the grey window onto 0..255 (clamped) in 8 bits.
-VolumePtr grey_shade(const QelRawVolumeData* vol, const QelValueRange* window, const QelBox3i* box,
-                     const Grid& g) {
-    VolumePtr t = restricted_channel(vol, box, true);
-    if (!t || resize_to_grid(t.get(), g) != 0) return nullptr;
-    VolumePtr shade = padded_with_fill_minimum(t.get());
+// The grey shade: every voxel through the grey window onto bytes (clamped), the unit's fill
+// minimum standing for the border and the voxels outside the volume of interest.
+VolumePtr grey_shade(const QelRawVolumeData* vol, const QelValueRange* window, const Grid& g) {
+    VolumePtr shade = new_padded_bytes(g);
     if (!shade) return nullptr;
     const QelValueRange bytes{0.0f, 255.0f};
-    if (QEL_ConvertVoxelUnit(shade.get(), 0, QEL_VOXEL_UNIT_UINT8, window, &bytes, QEL_MAP_LINEAR_CLAMP) != 0)
-        return nullptr;
+    const int unit = vol->unit[0];
+    const Axis& ax = g.axis[0];
+    qel::dispatch_unit_void(unit, [&](auto tag) {
+        using T = typename decltype(tag)::type;
+        const T fill = qel::fill_minimum<T>();
+        uint8_t fillByte = 0;
+        QEL_ConvertVoxelArray(1, &fill, &fillByte, unit, QEL_VOXEL_UNIT_UINT8, window, &bytes, QEL_MAP_LINEAR_CLAMP);
+        std::memset(bytes_of(shade.get()), fillByte, static_cast<size_t>(g.voxels()));
+        std::vector<T> gathered(ax.halved ? static_cast<size_t>(ax.n) : 0);
+        for_box_rows<T>(vol, g, bytes_of(shade.get()), [&](uint8_t* out, const T* in, int lo, int hi) {
+            if (hi <= lo) return;
+            const T* from = in + lo;
+            if (ax.halved) {
+                for (int x = lo; x < hi; ++x) gathered[static_cast<size_t>(x)] = in[ax.index[static_cast<size_t>(x)]];
+                from = gathered.data() + lo;
+            }
+            QEL_ConvertVoxelArray(hi - lo, from, out + lo, unit, QEL_VOXEL_UNIT_UINT8, window, &bytes,
+                                  QEL_MAP_LINEAR_CLAMP);
+        });
+    });
     return shade;
 }
 
-// RGBA mask: the packed words, 0 outside the box and on the border (alpha 0 is never inside).
-VolumePtr rgba_mask(const QelRawVolumeData* vol, const QelBox3i* box, const Grid& g) {
-    VolumePtr m = restricted_channel(vol, box, false);
-    if (!m || resize_to_grid(m.get(), g) != 0) return nullptr;
-    if (QEL_ExpandRawVolumeData(m.get(), 1, QEL_PAD_ZERO) != 0) return nullptr;
+// The RGBA mask (alpha above the threshold in the volume of interest), or the alpha bytes
+// themselves (0 outside it) for the gradient mesher's shade.
+VolumePtr rgba_bytes(const QelRawVolumeData* vol, const Grid& g, bool mask, uint8_t alphaThreshold) {
+    VolumePtr m = new_padded_bytes(g);
+    if (!m) return nullptr;
+    const Axis& ax = g.axis[0];
+    for_box_rows<uint32_t>(vol, g, bytes_of(m.get()), [&](uint8_t* out, const uint32_t* in, int lo, int hi) {
+        for (int x = lo; x < hi; ++x) {
+            const uint8_t alpha = static_cast<uint8_t>(in[ax.halved ? ax.index[static_cast<size_t>(x)] : x] & 0xFFu);
+            out[x] = mask ? alpha > alphaThreshold : alpha;
+        }
+    });
     return m;
 }
 
-// The alpha bytes of a packed mask as an 8-bit volume of the same size, smoothed.
-VolumePtr alpha_volume(const QelRawVolumeData* mask, float sigma) {
-    const int64_t dims[3] = {mask->size->nx, mask->size->ny, mask->size->nz};
-    VolumePtr a = new_channel(dims, QEL_VOXEL_UNIT_UINT8, QEL_ATTRIBUTE_PLAIN);
-    if (!a) return nullptr;
-    const int64_t n = int64_t{dims[0]} * dims[1] * dims[2];
-    const uint32_t* words = static_cast<const uint32_t*>(mask->data[0]);
-    uint8_t* bytes = static_cast<uint8_t*>(a->data[0]);
-    for (int64_t i = 0; i < n; ++i) bytes[i] = static_cast<uint8_t>(words[i] & 0xFFu);
-    QEL_GaussianSmoothChannel(a.get(), 0, sigma);
-    return a;
-}
-
-// Keeps the `components` largest 26-connected components of an 8-bit 0/1 mask, which stays
-// 8-bit 0/1. The kept labels are made 1 before the mask goes back to 8 bits, so no label is
-// lost to its low byte. A count below 0 keeps none, one above the number found keeps all.
-int keep_largest_components(QelRawVolumeData* mask, int components) {
-    const int n = QEL_LabelComponents(mask, 0, 26);
-    TablePtr table(QEL_NewComponentTable(mask, 0, n));
+// Keeps the `components` largest 26-connected components of the 0/1 mask, which comes back
+// as a new 0/1 mask. Components are selected on the labels themselves, so that no label is lost
+// to its low byte. A count below 0 keeps none, one above the number found keeps all.
+VolumePtr keep_largest_components(VolumePtr mask, int components) {
+    const int n = QEL_LabelComponents(mask.get(), 0, 26);
+    TablePtr table(QEL_NewComponentTable(mask.get(), 0, n));
     fprintf(stderr, "%d components\n", n);
-    if (n <= 0 || !table) return -1;
-    if (QEL_RankComponentsBySize(table.get(), -1) != 0) return -1;
-    const int k = std::clamp(components, 0, n);
-    std::vector<unsigned> labels(static_cast<size_t>(k) + 1);
-    std::iota(labels.begin(), labels.end(), 1u);
-    if (QEL_KeepComponents(table.get(), static_cast<unsigned>(k), labels.data()) != 0) return -1;
+    if (n <= 0 || !table) return nullptr;
+    if (QEL_RankComponentsBySize(table.get(), -1) != 0) return nullptr;
     table.reset();
-    if (QEL_BinarizeChannel(mask, 0) != 0) return -1;
-    return QEL_ConvertVoxelUnit(mask, 0, QEL_VOXEL_UNIT_UINT8, nullptr, nullptr, 0);
+    const uint32_t kept = static_cast<uint32_t>(std::clamp(components, 0, n));
+    const QelSize3i size{mask->size->nx, mask->size->ny, mask->size->nz};
+    VolumePtr out(QEL_NewSingleChannelRawVolumeData(&size, QEL_VOXEL_UNIT_UINT8, QEL_ATTRIBUTE_PLAIN));
+    if (!out) return nullptr;
+    const uint32_t* labels = static_cast<const uint32_t*>(mask->data[0]);
+    uint8_t* bytes = bytes_of(out.get());
+    const int64_t voxels = int64_t{size.nx} * size.ny * size.nz;
+    // Ranked labels 1..kept are the largest components.
+    for (int64_t i = 0; i < voxels; ++i) bytes[i] = labels[i] - 1u < kept;
+    return out;
 }
 
 enum class Colour { Grey, Rgba, Uniform, HybridGrey, HybridRgba };
@@ -246,17 +246,23 @@ Colour colour_rule(int colorMode, bool smooth, bool rgba, bool hybridBox) {
     return Colour::Uniform;
 }
 
+struct Brick {
+    int x, y, z;  // padded working coordinates
+    unsigned faces;
+};
+
 struct Run {
-    Run(MesherSettings* settings, bool isSmooth, bool isRgba)
-        : s(settings), smooth(isSmooth), rgba(isRgba), grid(working_grid(settings->volume, settings->resolutionMode)) {}
+    Run(MesherSettings* settings, bool isSmooth, bool isRgba, const QelBox3i* box)
+        : s(settings), smooth(isSmooth), rgba(isRgba), grid(working_grid(settings->volume, settings->resolutionMode, box)) {}
 
     MesherSettings* s;
     bool smooth;
     bool rgba;
     Grid grid;
-    uint8_t alphaThreshold = 0;
-    VolumePtr mask;
-    VolumePtr shade;    // grey: the shade bytes; RGBA gradient: the smoothed alpha bytes
+    VolumePtr mask;   // 0/1 bytes
+    VolumePtr shade;  // gradient mesher: smoothed grey shade or alpha bytes
+    std::vector<Brick> bricks;
+    std::vector<uint8_t> greyBytes;  // flat grey mesher with original colours: the shade of each brick
     Colour colour = Colour::Uniform;
     bool hybridBox = false;
     int boxLo[3] = {0, 0, 0};
@@ -279,12 +285,31 @@ void choose_colours(Run& run, const QelBox3i* box) {
     run.colour = colour_rule(run.s->colorMode, run.smooth, run.rgba, run.hybridBox);
 }
 
-void grey_rgb(uint8_t v, float rgb[3]) { rgb[0] = rgb[1] = rgb[2] = static_cast<float>(v) * kByteToUnit; }
+// The channel voxel that padded working voxel (x, y, z) samples.
+int64_t sample_of(const Run& run, const Brick& b) {
+    const QelRawVolumeData* v = run.s->volume;
+    const Grid& g = run.grid;
+    return g.axis[0].index[static_cast<size_t>(b.x - 1)] +
+           int64_t{v->size->nx} * (g.axis[1].index[static_cast<size_t>(b.y - 1)] +
+                                   int64_t{v->size->ny} * g.axis[2].index[static_cast<size_t>(b.z - 1)]);
+}
 
-void rgba_rgb(uint32_t w, float rgb[3]) {
-    rgb[0] = static_cast<float>((w >> 24) & 0xFFu) * kByteToUnit;
-    rgb[1] = static_cast<float>((w >> 16) & 0xFFu) * kByteToUnit;
-    rgb[2] = static_cast<float>((w >> 8) & 0xFFu) * kByteToUnit;
+// The shade bytes of the flat grey mesher, one per brick: the bricks' voxels through the grey
+// window, all at once.
+bool flat_grey_bytes(Run& run, const QelValueRange* window) {
+    const QelRawVolumeData* vol = run.s->volume;
+    const QelValueRange bytes{0.0f, 255.0f};
+    const size_t count = run.bricks.size();
+    run.greyBytes.resize(count);
+    return qel::dispatch_unit_void(vol->unit[0], [&](auto tag) {
+        using T = typename decltype(tag)::type;
+        const T* data = static_cast<const T*>(vol->data[0]);
+        std::vector<T> values(count);
+        for (size_t i = 0; i < count; ++i) values[i] = data[sample_of(run, run.bricks[i])];
+        if (count > 0)
+            QEL_ConvertVoxelArray(static_cast<int>(count), values.data(), run.greyBytes.data(), vol->unit[0],
+                                  QEL_VOXEL_UNIT_UINT8, window, &bytes, QEL_MAP_LINEAR_CLAMP);
+    });
 }
 
 // On one of the six planes of the box, not only on its faces.
@@ -295,19 +320,31 @@ bool on_box_plane(const Run& run, int x, int y, int z) {
     return false;
 }
 
-void brick_colour(const Run& run, int x, int y, int z, float rgb[3]) {
-    auto shade_byte = [&] { return static_cast<const uint8_t*>(channel0(run.shade.get())[z][y])[x]; };
-    auto mask_word = [&] { return static_cast<const uint32_t*>(channel0(run.mask.get())[z][y])[x]; };
+void grey_rgb(uint8_t v, float rgb[3]) { rgb[0] = rgb[1] = rgb[2] = static_cast<float>(v) * kByteToUnit; }
+
+void rgba_rgb(uint32_t w, float rgb[3]) {
+    rgb[0] = static_cast<float>((w >> 24) & 0xFFu) * kByteToUnit;
+    rgb[1] = static_cast<float>((w >> 16) & 0xFFu) * kByteToUnit;
+    rgb[2] = static_cast<float>((w >> 8) & 0xFFu) * kByteToUnit;
+}
+
+void brick_colour(const Run& run, size_t i, float rgb[3]) {
+    const Brick& b = run.bricks[i];
     Colour c = run.colour;
     if (c == Colour::HybridGrey || c == Colour::HybridRgba) {
-        if (on_box_plane(run, x, y, z))
+        if (on_box_plane(run, b.x, b.y, b.z))
             c = c == Colour::HybridGrey ? Colour::Grey : Colour::Rgba;
         else
             c = Colour::Uniform;
     }
     switch (c) {
-        case Colour::Grey: grey_rgb(shade_byte(), rgb); return;
-        case Colour::Rgba: rgba_rgb(mask_word(), rgb); return;
+        case Colour::Grey:
+            // The gradient mesher colours with the smoothed shade, the flat one with the plain one.
+            grey_rgb(run.smooth ? bytes_of(run.shade.get())[b.x + b.y * run.grid.rowStride() + b.z * run.grid.sliceStride()]
+                                : run.greyBytes[i],
+                     rgb);
+            return;
+        case Colour::Rgba: rgba_rgb(static_cast<const uint32_t*>(run.s->volume->data[0])[sample_of(run, b)], rgb); return;
         default:
             rgb[0] = run.s->uniformColor[0];
             rgb[1] = run.s->uniformColor[1];
@@ -316,60 +353,47 @@ void brick_colour(const Run& run, int x, int y, int z, float rgb[3]) {
     }
 }
 
-QelTriangularMesh* make_brick(const Run& run, int x, int y, int z, int n) {
-    void*** mask = channel0(run.mask.get());
-    if (run.rgba) {
-        if (run.smooth)
-            return MakeBrickMeshSmoothRgba(mask, channel0(run.shade.get()), x, y, z, run.grid.scale, n,
-                                           run.alphaThreshold);
-        return MakeBrickMeshFlatRgba(mask, x, y, z, run.grid.scale, n, run.alphaThreshold);
-    }
-    if (run.smooth) return MakeBrickMeshSmooth(mask, channel0(run.shade.get()), x, y, z, run.grid.scale, n);
-    return MakeBrickMeshFlat(mask, x, y, z, run.grid.scale, n);
+QelTriangularMesh* make_brick(const Run& run, const Brick& b) {
+    if (!run.smooth) return voxelsurfacer::build_brick(b.faces, b.x, b.y, b.z, run.grid.scale, nullptr);
+    QelPoint3f normals[8];
+    voxelsurfacer::corner_normals(run.shade->slices[0], b.x, b.y, b.z, normals);
+    return voxelsurfacer::build_brick(b.faces, b.x, b.y, b.z, run.grid.scale, normals);
 }
 
-template <class Visit>
-void scan(const Run& run, Visit&& visit) {
-    const QelRawVolumeData* m = run.mask.get();
-    if (run.rgba)
-        voxelsurfacer::scan_surface(channel0(m), m->size->nx, m->size->ny, m->size->nz,
-                                    OpaqueWord{run.alphaThreshold}, visit);
-    else
-        voxelsurfacer::scan_surface(channel0(m), m->size->nx, m->size->ny, m->size->nz, SetByte{}, visit);
+void find_bricks(Run& run) {
+    const Grid& g = run.grid;
+    voxelsurfacer::scan_surface_bytes(bytes_of(run.mask.get()), g.padded[0], g.padded[1], g.padded[2],
+                                      [&](int64_t x, int64_t y, int64_t z, unsigned faces) {
+                                          run.bricks.push_back({static_cast<int>(x), static_cast<int>(y),
+                                                                static_cast<int>(z), faces});
+                                      });
 }
 
-// Counting pass, group, brick pass and replacement.
+// The group of bricks, replacing the previous one.
 int build_group(Run& run) {
-    int count = 0;
-    scan(run, [&](int, int, int, int) {
-        ++count;
-        return true;
-    });
-    if (!run.rgba) fprintf(stderr, run.smooth ? "count = %d\n" : "\ncount = %d\n", count);
-
+    const int count = static_cast<int>(run.bricks.size());
     GroupPtr group(QEL_NewDataObjectGroup(count));
     if (!group) return -1;
     group->count = count;
     int made = 0;
     bool whole = true;
-    scan(run, [&](int x, int y, int z, int n) {
+    for (int i = 0; i < count; ++i) {
         float rgb[3];
-        brick_colour(run, x, y, z, rgb);
+        brick_colour(run, static_cast<size_t>(i), rgb);
         QelColor* colour = QEL_NewColor(rgb[0], rgb[1], rgb[2], run.s->alpha);
-        QelTriangularMesh* brick = colour ? make_brick(run, x, y, z, n) : nullptr;
+        QelTriangularMesh* brick = colour ? make_brick(run, run.bricks[static_cast<size_t>(i)]) : nullptr;
         if (!brick) {
             QEL_DeleteColor(colour);
             fprintf(stderr, "Warning: not entire shape (count = %d)\n", made);
             whole = false;
-            return false;
+            break;
         }
         group->colours[made] = colour;
         group->types[made] = QEL_DATA_OBJECT_TYPE_TRIANGULAR_MESH;
         group->flags[made] = 1;
         group->objects[made] = brick;
         ++made;
-        return true;
-    });
+    }
     group->count = made;
     if (whole && run.rgba) fprintf(stderr, "count = %d\n", made);
     return InstallMeshGroup(run.s, group.release());
@@ -390,17 +414,22 @@ int mesh_grey(MesherSettings* s, const QelValueRange* greyscale, const QelBox3i*
     BoxPtr box = clipped_voi(voi, vol, &failed);
     if (failed) return -1;
 
-    Run run(s, smooth, false);
-    if (needShade) {
-        run.shade = grey_shade(vol, greyscale, box.get(), run.grid);
+    Run run(s, smooth, false, box.get());
+    if (smooth) {
+        run.shade = grey_shade(vol, greyscale, run.grid);
         if (!run.shade) return -1;
-        if (smooth) QEL_GaussianSmoothChannel(run.shade.get(), 0, s->sigma);
+        QEL_GaussianSmoothChannel(run.shade.get(), 0, s->sigma);
     }
-    run.mask = grey_mask(vol, s->threshold, box.get(), run.grid);
+    run.mask = grey_mask(vol, s->threshold, run.grid);
     if (!run.mask) return -1;
-    if (s->ccAnalysis == 1 && keep_largest_components(run.mask.get(), s->components) != 0) return -1;
-
+    if (s->ccAnalysis == 1) {
+        run.mask = keep_largest_components(std::move(run.mask), s->components);
+        if (!run.mask) return -1;
+    }
+    find_bricks(run);
+    fprintf(stderr, smooth ? "count = %d\n" : "\ncount = %d\n", static_cast<int>(run.bricks.size()));
     choose_colours(run, box.get());
+    if (!smooth && run.colour == Colour::Grey && !flat_grey_bytes(run, greyscale)) return -1;
     return build_group(run);
 }
 
@@ -413,17 +442,29 @@ int mesh_rgba(MesherSettings* s, const QelBox3i* voi, bool smooth) {
     BoxPtr box = clipped_voi(voi, vol, &failed);
     if (failed) return -1;
 
-    Run run(s, smooth, true);
-    run.mask = rgba_mask(vol, box.get(), run.grid);
+    Run run(s, smooth, true, box.get());
+    const uint8_t alphaThreshold = qel::store_real<uint8_t>(s->threshold);
+    run.mask = rgba_bytes(vol, run.grid, true, alphaThreshold);
     if (!run.mask) return -1;
-    run.alphaThreshold = qel::store_real<uint8_t>(s->threshold);
-    fprintf(stderr, "alpha_thresh = %d\n", run.alphaThreshold);
+    fprintf(stderr, "alpha_thresh = %d\n", alphaThreshold);
     if (smooth) {
-        run.shade = alpha_volume(run.mask.get(), s->sigma);
+        run.shade = rgba_bytes(vol, run.grid, false, 0);
         if (!run.shade) return -1;
+        QEL_GaussianSmoothChannel(run.shade.get(), 0, s->sigma);
     }
+    find_bricks(run);
     choose_colours(run, box.get());
     return build_group(run);
+}
+
+// The pipelines' working vectors throw when memory runs out; the run then fails like any other.
+template <class Fn>
+int without_exceptions(Fn&& fn) {
+    try {
+        return fn();
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
 }
 
 }  // namespace
@@ -444,16 +485,20 @@ int InstallMeshGroup(MesherSettings* settings, QelDataObjectGroup* group) {
 }
 
 int MeshGreySmooth(MesherSettings* s, const QelValueRange* greyscale, const QelBox3i* voi) {
-    return mesh_grey(s, greyscale, voi, true);
+    return without_exceptions([&] { return mesh_grey(s, greyscale, voi, true); });
 }
 
-int MeshRgbaSmooth(MesherSettings* s, const QelValueRange*, const QelBox3i* voi) { return mesh_rgba(s, voi, true); }
+int MeshRgbaSmooth(MesherSettings* s, const QelValueRange*, const QelBox3i* voi) {
+    return without_exceptions([&] { return mesh_rgba(s, voi, true); });
+}
 
 int MeshGreyFlat(MesherSettings* s, const QelValueRange* greyscale, const QelBox3i* voi) {
-    return mesh_grey(s, greyscale, voi, false);
+    return without_exceptions([&] { return mesh_grey(s, greyscale, voi, false); });
 }
 
-int MeshRgbaFlat(MesherSettings* s, const QelValueRange*, const QelBox3i* voi) { return mesh_rgba(s, voi, false); }
+int MeshRgbaFlat(MesherSettings* s, const QelValueRange*, const QelBox3i* voi) {
+    return without_exceptions([&] { return mesh_rgba(s, voi, false); });
+}
 
 int MeshSmooth(MesherSettings* s, const QelValueRange* greyscale, const QelBox3i* voi) {
     if (!has_volume(s)) return -1;

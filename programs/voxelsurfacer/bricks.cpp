@@ -39,9 +39,10 @@ unsigned exposed_faces(void*** mask, int x, int y, int z, Inside inside) {
     return bits;
 }
 
-// normals: the eight corner normals, or NULL for the faces' own axis normals.
-QelTriangularMesh* build_brick(unsigned faces, int x, int y, int z, const float scale[3],
-                               const QelPoint3f* normals) {
+}  // namespace
+
+QelTriangularMesh* voxelsurfacer::build_brick(unsigned faces, int x, int y, int z, const float scale[3],
+                                              const QelPoint3f* normals) {
     const int nFaces = __builtin_popcount(faces);
     QelTriangularMesh* mesh = QEL_NewTriangularMesh(2 * nFaces, 4 * nFaces);
     if (!mesh) return nullptr;
@@ -89,11 +90,13 @@ QelTriangularMesh* build_brick(unsigned faces, int x, int y, int z, const float 
     return mesh;
 }
 
-void corner_normals(void*** normalSlices, int x, int y, int z, QelPoint3f out[8]) {
+void voxelsurfacer::corner_normals(void*** normalSlices, int x, int y, int z, QelPoint3f out[8]) {
     for (int corner = 0; corner < 8; ++corner)
         CornerGradient(normalSlices, x - 1 + (corner & 1), y - 1 + ((corner >> 1) & 1), z - 1 + ((corner >> 2) & 1),
                        &out[corner]);
 }
+
+namespace {
 
 template <class Inside>
 QelTriangularMesh* make_brick(void*** mask, void*** normalSlices, int x, int y, int z, const float scale[3], int n,
@@ -101,10 +104,10 @@ QelTriangularMesh* make_brick(void*** mask, void*** normalSlices, int x, int y, 
     if (!mask || !scale) return nullptr;
     const unsigned faces = exposed_faces(mask, x, y, z, inside);
     if (__builtin_popcount(faces) != 6 - n) return nullptr;
-    if (!normalSlices) return build_brick(faces, x, y, z, scale, nullptr);
+    if (!normalSlices) return voxelsurfacer::build_brick(faces, x, y, z, scale, nullptr);
     QelPoint3f normals[8];
-    corner_normals(normalSlices, x, y, z, normals);
-    return build_brick(faces, x, y, z, scale, normals);
+    voxelsurfacer::corner_normals(normalSlices, x, y, z, normals);
+    return voxelsurfacer::build_brick(faces, x, y, z, scale, normals);
 }
 
 }  // namespace

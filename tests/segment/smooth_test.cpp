@@ -3,13 +3,16 @@
 // (negative weights, wrapping integer results), and smoothing edge cases.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <initializer_list>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <vector>
 
 #include "filters/qel_smooth.h"
+#include "filters/qel_smooth_vec.hpp"
 #include "segment/segment_support.hpp"
 
 namespace {
@@ -105,14 +108,19 @@ TEST(GaussianKernel, Refusals) {
 }
 
 // Brute-force correlation: clamped coordinates (edge replication), sum in double in point
-// order, stored as the unit stores a real.
+// order, stored as the unit stores a real. Where a NaN sum meets a NaN product, the product's
+// NaN stays when the point lies within the row, the sum's when x is clamped to the row's end.
 double reference_voxel(const QelRawVolumeData* v, const QelKernel* k, int x, int y, int z) {
     const int nx = v->size->nx, ny = v->size->ny, nz = v->size->nz;
     auto clamp = [](int a, int n) { return a < 0 ? 0 : a >= n ? n - 1 : a; };
     double sum = 0.0;
     for (int i = 0; i < k->points->count; ++i) {
         const int a = clamp(x + k->points->x[i], nx), b = clamp(y + k->points->y[i], ny), c = clamp(z + k->points->z[i], nz);
-        sum += segtest::get(v, 0, a + int64_t(nx) * (b + int64_t(ny) * c)) * double(k->weight[i]);
+        const double p = segtest::get(v, 0, a + int64_t(nx) * (b + int64_t(ny) * c)) * double(k->weight[i]);
+        if (a == x + k->points->x[i])
+            sum = std::isnan(p) ? p : sum + p;
+        else
+            sum = std::isnan(sum) ? sum : sum + p;
     }
     return sum;
 }
@@ -132,7 +140,7 @@ void store_reference(int unit, double s, unsigned char* out) {
     }
 }
 
-void expect_convolution(Volume& v, QelKernel* k) {
+void expect_convolution(Volume& v, QelKernel* k, qel::VecPath path = qel::VecPath::best) {
     const int unit = v->unit[0], w = segtest::width_of(unit);
     std::vector<unsigned char> expected(size_t(segtest::voxels(v.get())) * w);
     for (int z = 0; z < v->size->nz; ++z)
@@ -141,7 +149,7 @@ void expect_convolution(Volume& v, QelKernel* k) {
                 const int64_t i = x + int64_t(v->size->nx) * (y + int64_t(v->size->ny) * z);
                 store_reference(unit, reference_voxel(v.get(), k, x, y, z), &expected[size_t(i) * w]);
             }
-    QEL_ConvolveChannel(v.get(), 0, k);
+    qel::convolve_channel(path, v.get(), 0, k);
     const auto got = segtest::bytes_of(v.get(), 0);
     for (size_t i = 0; i < got.size(); i += w)
         ASSERT_EQ(std::memcmp(&got[i], &expected[i], w), 0) << "unit " << unit << " voxel " << i / w;
@@ -182,6 +190,44 @@ TEST(Convolution, EveryUnitWithNegativeWeightsAgainstBruteForce) {
         EXPECT_EQ(k->points->dims->nz, 9);
         EXPECT_EQ(k->points->offset[3], 0 + 11 * (-2 + 10 * 1));
     }
+}
+
+// Every vector width this CPU runs, every unit, rows long enough for whole vectors and their
+// ends, values of every kind: integers of all bits, and for the float units NaNs with their own
+// signs and payloads, infinities and large values.
+TEST(Convolution, EveryVectorWidthAgainstBruteForce) {
+    std::vector<qel::VecPath> paths = {qel::VecPath::vec128};
+    if (qel::vec_path_available(qel::VecPath::vec256)) paths.push_back(qel::VecPath::vec256);
+    if (qel::vec_path_available(qel::VecPath::vec512)) paths.push_back(qel::VecPath::vec512);
+    std::vector<KernelPtr> kernels;
+    for (const char* axis : {"x", "y", "z"}) kernels.emplace_back(QEL_NewGaussianKernel1D(axis, 1.3f));
+    kernels.push_back(mixed_kernel(2));
+    for (qel::VecPath path : paths)
+        for (int unit = 0; unit < 8; ++unit)
+            for (const auto& shape : {std::array<int, 3>{37, 6, 5}, std::array<int, 3>{3, 4, 2}})
+                for (size_t k = 0; k < kernels.size(); ++k) {
+                    SCOPED_TRACE(testing::Message() << "path " << int(path) << " unit " << unit << " nx " << shape[0]
+                                                    << " kernel " << k);
+                    Volume v = segtest::new_volume(shape[0], shape[1], shape[2], unit);
+                    segtest::fill_random_bytes(v.get(), 0, 70 + unit);
+                    if (unit >= 6) {
+                        std::mt19937 rng(90 + unit);
+                        for (int64_t i = 0; i < segtest::voxels(v.get()); ++i) {
+                            const uint32_t r = rng();
+                            if (r % 3 == 0) {  // a quiet NaN of its own sign and payload
+                                const uint64_t bits = 0x7FF8000000000000ull | uint64_t(rng()) << 20 | uint64_t(r & 1) << 63;
+                                double nan;
+                                std::memcpy(&nan, &bits, 8);
+                                segtest::set(v.get(), 0, i, nan);
+                                continue;
+                            }
+                            const double value = r % 13 == 0 ? (r & 16 ? HUGE_VAL : -HUGE_VAL) : double(r % 2001) - 1000.5;
+                            segtest::set(v.get(), 0, i, r % 29 == 0 ? value * 1e300 : value);
+                        }
+                    }
+                    expect_convolution(v, kernels[k].get(), path);
+                    if (HasFatalFailure()) return;
+                }
 }
 
 TEST(Convolution, WrapsIntegerSums) {

@@ -1,4 +1,5 @@
-// Internal: a hint for the large scratch and result blocks of the segmentation filters.
+// Internal: a hint for large blocks: the volume records' voxel blocks and the scratch and result
+// blocks of the segmentation filters.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -1,0 +1,20 @@
+// The convolution's row loop on 64-byte vectors, compiled for AVX-512 and used only when the
+// CPU has it. Every header is included before the target switch, so that inline code shared with
+// the rest of the library is never built for AVX-512 here.
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+
+#include "filters/qel_smooth_vec.hpp"
+#include "volume/qel_store.hpp"
+#include "volume/qel_unit_dispatch.hpp"
+
+#pragma GCC push_options
+#pragma GCC target("avx512f,avx512bw,avx512vl,avx512dq,prefer-vector-width=512")
+
+#define QEL_VEC_NS convolve_vec512
+#include "filters/qel_smooth_vec_impl.hpp"
+
+#pragma GCC pop_options

@@ -1,0 +1,22 @@
+// The conversion's element loop on 32-byte vectors, compiled for AVX2 and used only when the CPU
+// has it. Every header is included before the target switch, so that inline code shared with the
+// rest of the library is never built for AVX2 here.
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <type_traits>
+
+#include "volume/qel_convert.h"
+#include "volume/qel_convert_vec.hpp"
+#include "volume/qel_store.hpp"
+#include "volume/qel_unit_dispatch.hpp"
+
+#pragma GCC push_options
+#pragma GCC target("avx2")
+
+#define QEL_VEC_NS convert_vec256
+#include "volume/qel_convert_vec_impl.hpp"
+
+#pragma GCC pop_options
