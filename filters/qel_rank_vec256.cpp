@@ -11,21 +11,12 @@
 
 #include "filters/qel_rank_network.hpp"
 #include "filters/qel_rank_slab.hpp"
+#include "volume/qel_vec_target.hpp"
 
-// Clang (the fuzz build) has no GCC target pragma; its attribute pragma does the same.
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#endif
+QEL_VEC_TARGET_BEGIN("avx2")
 
 #define QEL_RANK_VEC_NS rank_vec256
 #define QEL_RANK_VEC_BYTES 32
 #include "filters/qel_rank_vec_impl.hpp"
 
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+QEL_VEC_TARGET_END

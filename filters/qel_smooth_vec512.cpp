@@ -10,11 +10,11 @@
 #include "filters/qel_smooth_vec.hpp"
 #include "volume/qel_store.hpp"
 #include "volume/qel_unit_dispatch.hpp"
+#include "volume/qel_vec_target.hpp"
 
-#pragma GCC push_options
-#pragma GCC target("avx512f,avx512bw,avx512vl,avx512dq,prefer-vector-width=512")
+QEL_VEC_TARGET_BEGIN("avx512f,avx512bw,avx512vl,avx512dq,prefer-vector-width=512")
 
 #define QEL_VEC_NS convolve_vec512
 #include "filters/qel_smooth_vec_impl.hpp"
 
-#pragma GCC pop_options
+QEL_VEC_TARGET_END

@@ -12,11 +12,11 @@
 #include "volume/qel_convert_vec.hpp"
 #include "volume/qel_store.hpp"
 #include "volume/qel_unit_dispatch.hpp"
+#include "volume/qel_vec_target.hpp"
 
-#pragma GCC push_options
-#pragma GCC target("avx2")
+QEL_VEC_TARGET_BEGIN("avx2")
 
 #define QEL_VEC_NS convert_vec256
 #include "volume/qel_convert_vec_impl.hpp"
 
-#pragma GCC pop_options
+QEL_VEC_TARGET_END
