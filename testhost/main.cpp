@@ -315,37 +315,38 @@ bool write_groups(const std::map<int, HostGroup>& groups, const std::string& pat
 }
 
 // The shortest text that reads back as the same float.
-std::string real_text(float x) {
+std::string number_text(float x) {
     char text[32];
     auto [end, ec] = std::to_chars(text, text + sizeof text, x);
     return ec == std::errc() ? std::string(text, end) : std::string("?");
 }
 
+std::string number_text(int x) { return std::to_string(x); }
+
 // What a plug-in can set on the host, one item a line: its name, then its values.
 bool write_state(const HostState& s, const std::string& path) {
-    auto reals = [](const float* v, int n) {
+    auto values = [](const auto* v, int n) {
         std::string line;
-        for (int i = 0; i < n; ++i) line += " " + real_text(v[i]);
-        return line + "\n";
-    };
-    auto ints = [](const int* v, int n) {
-        std::string line;
-        for (int i = 0; i < n; ++i) line += " " + std::to_string(v[i]);
-        return line + "\n";
+        for (int i = 0; i < n; ++i) {
+            line += ' ';
+            line += number_text(v[i]);
+        }
+        line += '\n';
+        return line;
     };
     std::ofstream f(path);
     f << "channel " << s.channelID << "\n"
-      << "grey-window" << reals(s.greyscale, 2)
-      << "voxel-size" << reals(&s.voxelSize, 1)
-      << "cursor" << reals(s.cursor, 3)
-      << "voi-origin" << ints(s.voiOrigin, 3)
-      << "voi-size" << ints(s.voiSize, 3)
-      << "view-position" << reals(s.view, 3)
-      << "view-u" << reals(s.view + 3, 3)
-      << "view-v" << reals(s.view + 6, 3)
-      << "view-w" << reals(s.view + 9, 3)
-      << "view-distance" << reals(&s.distance, 1)
-      << "view-angle" << reals(&s.viewAngle, 1);
+      << "grey-window" << values(s.greyscale, 2)
+      << "voxel-size" << values(&s.voxelSize, 1)
+      << "cursor" << values(s.cursor, 3)
+      << "voi-origin" << values(s.voiOrigin, 3)
+      << "voi-size" << values(s.voiSize, 3)
+      << "view-position" << values(s.view, 3)
+      << "view-u" << values(s.view + 3, 3)
+      << "view-v" << values(s.view + 6, 3)
+      << "view-w" << values(s.view + 9, 3)
+      << "view-distance" << values(&s.distance, 1)
+      << "view-angle" << values(&s.viewAngle, 1);
     return static_cast<bool>(f.flush());
 }
 
