@@ -20,9 +20,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
+#include "bench/quiet_stderr.hpp"
 #include "programs/voxelsurfacer/brick_mesher.h"
 #include "tests/support/convert_reference.hpp"
 #include "volume/qel_convert.h"
@@ -66,23 +66,6 @@ void time_runs(int runs, Op op) {
     }
     std::printf("%.6f %ld\n", best, result);
 }
-
-// The lines the mesher writes go to /dev/null while it runs.
-struct QuietStderr {
-    int saved = dup(2);
-    QuietStderr() {
-        std::FILE* null = std::fopen("/dev/null", "w");
-        if (null) {
-            dup2(fileno(null), 2);
-            std::fclose(null);
-        }
-    }
-    ~QuietStderr() {
-        std::fflush(stderr);
-        dup2(saved, 2);
-        close(saved);
-    }
-};
 
 enum class Convert { array, reference, channel };
 

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <unistd.h>
 
+#include "bench/quiet_stderr.hpp"
 #include "programs/voxelsurfacer/brick_mesher.h"
 #include "volume/qel_volume.h"
 
@@ -32,23 +32,6 @@ QelRawVolumeData* ball(int unit) {
             }
     return vol;
 }
-
-// The lines the mesher writes go to /dev/null while it is timed.
-struct QuietStderr {
-    int saved = dup(2);
-    QuietStderr() {
-        std::FILE* null = std::fopen("/dev/null", "w");
-        if (null) {
-            dup2(fileno(null), 2);
-            std::fclose(null);
-        }
-    }
-    ~QuietStderr() {
-        std::fflush(stderr);
-        dup2(saved, 2);
-        close(saved);
-    }
-};
 
 // Arguments: gradient mode, resolution mode, unit (0 grey, 4 RGBA), component selection.
 void BM_MeshBall(benchmark::State& state) {
